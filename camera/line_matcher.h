@@ -1,0 +1,27 @@
+// Reading one line of a camera list as a camera line:
+//
+//   "<name>" x=<int> y=<int> z=<int> pitch=<int> yaw=<int> roll=<int> fov=<int>
+//
+// with the rules of formatted input. Whitespace (space, tab, line feed,
+// vertical tab, form feed, carriage return) may stand before the opening quote,
+// before each key and between a key's "=" and its number, but not between a
+// key and its "=". The name is one or more bytes up to the closing quote. Each
+// number is an optional sign and one or more decimal digits, taken modulo 2^32
+// and then negated for "-". The match stops at the first byte that does not
+// fit, and the items read until then count.
+#pragma once
+
+#include <string_view>
+
+#include "camera/camera_record.h"
+
+namespace camera {
+
+// Matches the text of one line (its line feed, if any, at the end) and stores
+// each item in `record` as it is read: the name once its closing quote is
+// found, then x, y, z, pitch, yaw, roll and fov. Returns the number of items
+// read, 0 to 8. The text ends at its first NUL byte; only its first
+// kPieceCapacity bytes are looked at, so the name always fits the record.
+int match_camera_line(std::string_view text, CameraRecord& record);
+
+}  // namespace camera

@@ -1,0 +1,99 @@
+#include "cli/convert.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "camera/acceptance_rule.h"
+#include "camera/block_writer.h"
+#include "camera/camera_record.h"
+#include "camera/line_matcher.h"
+
+namespace cli {
+namespace {
+
+constexpr std::size_t kInputCapacity = 64 * 1024;
+constexpr std::size_t kOutputCapacity = 64 * 1024;
+static_assert(kInputCapacity > camera::kPieceCapacity, "a whole piece must fit the input buffer");
+static_assert(kOutputCapacity >= camera::kMaxBlockLength,
+              "a whole block must fit the output buffer");
+
+// The length of the piece at the front of `available` bytes: up to and
+// including the first line feed, or kPieceCapacity bytes of a longer line, or
+// what is left at the end of the input. 0 while the piece is not complete yet.
+std::size_t next_piece_length(const char* bytes, std::size_t available, bool input_ended) {
+  const std::size_t window =
+      available < camera::kPieceCapacity ? available : camera::kPieceCapacity;
+  if (const void* line_feed = std::memchr(bytes, '\n', window)) {
+    return static_cast<std::size_t>(static_cast<const char*>(line_feed) - bytes) + 1;
+  }
+  if (available >= camera::kPieceCapacity) return camera::kPieceCapacity;
+  return input_ended ? available : 0;
+}
+
+class OutputBuffer {
+ public:
+  explicit OutputBuffer(ByteSink& sink) : sink_(sink) {}
+
+  // Returns 0, or the error number of the write that failed.
+  int append_block(const camera::CameraRecord& record) {
+    if (kOutputCapacity - used_ < camera::kMaxBlockLength) {
+      if (const int error = drain()) return error;
+    }
+    used_ = static_cast<std::size_t>(camera::append_block(record, bytes_ + used_) - bytes_);
+    return 0;
+  }
+
+  int drain() {
+    const std::size_t length = used_;
+    used_ = 0;
+    return length == 0 ? 0 : sink_.write(bytes_, length);
+  }
+
+ private:
+  ByteSink& sink_;
+  std::size_t used_ = 0;
+  char bytes_[kOutputCapacity];
+};
+
+}  // namespace
+
+ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush) {
+  char buffer[kInputCapacity];
+  std::size_t start = 0;   // the first byte not yet cut into a piece
+  std::size_t filled = 0;  // the end of what has been read
+  bool input_ended = false;
+  int read_error = 0;
+  OutputBuffer out(output);
+  camera::CameraRecord record;
+
+  for (;;) {
+    while (const std::size_t length =
+               next_piece_length(buffer + start, filled - start, input_ended)) {
+      const std::string_view piece(buffer + start, length);
+      start += length;
+      if (!camera::accept_camera_line(camera::match_camera_line(piece, record), record)) continue;
+      if (const int error = out.append_block(record)) return {Outcome::kWriteFailed, error};
+      if (flush == Flush::kEveryBlock) {
+        if (const int error = out.drain()) return {Outcome::kWriteFailed, error};
+      }
+    }
+    if (input_ended) break;
+
+    // What is left is the start of a piece (shorter than kPieceCapacity): keep it.
+    std::memmove(buffer, buffer + start, filled - start);
+    filled -= start;
+    start = 0;
+    // A slow producer's records must not wait in the buffer for the next read.
+    if (const int error = out.drain()) return {Outcome::kWriteFailed, error};
+    const ReadResult got = input.read(buffer + filled, kInputCapacity - filled);
+    filled += got.bytes;
+    if (got.error != 0) read_error = got.error;
+    input_ended = got.error != 0 || got.bytes == 0;
+  }
+
+  if (const int error = out.drain()) return {Outcome::kWriteFailed, error};
+  if (read_error != 0) return {Outcome::kReadFailed, read_error};
+  return {Outcome::kEndOfInput, 0};
+}
+
+}  // namespace cli

@@ -1,0 +1,15 @@
+// brivel: converts a camera list on standard input into info_camera entity
+// blocks on standard output.
+#include "cli/arguments.h"
+#include "cli/convert.h"
+#include "cli/exit_status.h"
+#include "cli/standard_streams.h"
+
+int main(int argc, char**) {
+  if (!cli::arguments_accepted(argc)) return cli::refuse_arguments();
+  cli::StandardInput input;
+  cli::StandardOutput output;
+  const cli::Flush flush =
+      output.is_terminal() ? cli::Flush::kEveryBlock : cli::Flush::kWhenFullOrWaiting;
+  return cli::finish(cli::convert(input, output, flush));
+}

@@ -1,0 +1,97 @@
+#include "cli/standard_streams.h"
+
+#include <cerrno>
+#include <climits>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace cli {
+namespace {
+
+#ifdef _WIN32
+using IoCount = int;
+constexpr std::size_t kMaxTransfer = INT_MAX;
+IoCount read_descriptor(int fd, char* into, std::size_t n) {
+  return _read(fd, into, static_cast<unsigned>(n));
+}
+IoCount write_descriptor(int fd, const char* bytes, std::size_t n) {
+  return _write(fd, bytes, static_cast<unsigned>(n));
+}
+void use_text_mode(int fd) {
+  _setmode(fd, _O_TEXT);
+}
+bool descriptor_is_terminal(int fd) {
+  return _isatty(fd) != 0;
+}
+#else
+using IoCount = ssize_t;
+constexpr std::size_t kMaxTransfer = SSIZE_MAX;
+IoCount read_descriptor(int fd, char* into, std::size_t n) {
+  return ::read(fd, into, n);
+}
+IoCount write_descriptor(int fd, const char* bytes, std::size_t n) {
+  return ::write(fd, bytes, n);
+}
+void use_text_mode(int) {}
+bool descriptor_is_terminal(int fd) {
+  return isatty(fd) != 0;
+}
+#endif
+
+std::size_t clamp(std::size_t n) {
+  return n < kMaxTransfer ? n : kMaxTransfer;
+}
+
+// Returns 0, or the error number of the write that failed.
+int write_all(int fd, const char* bytes, std::size_t length) {
+  while (length > 0) {
+    const IoCount n = write_descriptor(fd, bytes, clamp(length));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    // A write that takes nothing would be retried forever.
+    if (n == 0) return EIO;
+    bytes += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+StandardInput::StandardInput() {
+  use_text_mode(0);
+}
+
+ReadResult StandardInput::read(char* into, std::size_t capacity) {
+  for (;;) {
+    const IoCount n = read_descriptor(0, into, clamp(capacity));
+    if (n >= 0) return {static_cast<std::size_t>(n), 0};
+    if (errno != EINTR) return {0, errno};
+  }
+}
+
+StandardOutput::StandardOutput() {
+  use_text_mode(1);
+}
+
+int StandardOutput::write(const char* bytes, std::size_t length) {
+  return write_all(1, bytes, length);
+}
+
+bool StandardOutput::is_terminal() const {
+  return descriptor_is_terminal(1);
+}
+
+void write_standard_error(std::string_view text) {
+  use_text_mode(2);
+  write_all(2, text.data(), text.size());
+}
+
+}  // namespace cli

@@ -1,0 +1,197 @@
+// The read loop in memory: how input is cut into pieces, however it arrives,
+// and when output is handed on.
+#include "cli/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Serves `text` in reads of the given sizes (the last size repeats), then
+// either the end of the input or `error`.
+class ScriptedSource : public cli::ByteSource {
+ public:
+  ScriptedSource(std::string text, std::vector<std::size_t> sizes, int error = 0)
+      : text_(std::move(text)), sizes_(std::move(sizes)), error_(error) {}
+
+  cli::ReadResult read(char* into, std::size_t capacity) override {
+    ++reads;
+    if (offset_ == text_.size()) return {0, error_};
+    std::size_t n = sizes_[std::min(next_, sizes_.size() - 1)];
+    ++next_;
+    n = std::min({n, capacity, text_.size() - offset_});
+    text_.copy(into, n, offset_);
+    offset_ += n;
+    return {n, 0};
+  }
+
+  int reads = 0;
+
+ private:
+  std::string text_;
+  std::vector<std::size_t> sizes_;
+  int error_;
+  std::size_t offset_ = 0;
+  std::size_t next_ = 0;
+};
+
+class StringSink : public cli::ByteSink {
+ public:
+  explicit StringSink(int fail_after_writes = -1) : fail_after_(fail_after_writes) {}
+  int write(const char* bytes, std::size_t length) override {
+    if (fail_after_ >= 0 && static_cast<int>(writes.size()) == fail_after_) return ENOSPC;
+    writes.emplace_back(bytes, length);
+    text.append(bytes, length);
+    return 0;
+  }
+  std::string text;
+  std::vector<std::string> writes;
+
+ private:
+  int fail_after_;
+};
+
+std::string line(const std::string& name, int fov = -1) {
+  std::string s = "\"" + name + "\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6";
+  if (fov >= 0) s += " fov=" + std::to_string(fov);
+  return s + "\n";
+}
+
+std::string block(const std::string& name, int fov = 90) {
+  return "{\n\"classname\" \"info_camera\"\n\"name\" \"" + name +
+         "\"\n\"origin\" \"1 -2 3\"\n\"angles\" \"4 5 6\"\n\"fov\" \"" + std::to_string(fov) +
+         "\"\n}\n";
+}
+
+// Where two long outputs part, rather than both of them whole.
+std::string first_difference(const std::string& got, const std::string& want) {
+  std::size_t i = 0;
+  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+  const std::size_t from = i < 40 ? 0 : i - 40;
+  return "sizes " + std::to_string(got.size()) + " and " + std::to_string(want.size()) +
+         ", first difference at " + std::to_string(i) + ":\n got: " + got.substr(from, 80) +
+         "\nwant: " + want.substr(from, 80);
+}
+
+#define EXPECT_SAME_TEXT(got, want)                \
+  do {                                             \
+    const std::string g = (got);                   \
+    const std::string w = (want);                  \
+    EXPECT_TRUE(g == w) << first_difference(g, w); \
+  } while (0)
+
+std::string convert_in_reads(const std::string& input, std::vector<std::size_t> sizes) {
+  ScriptedSource source(input, std::move(sizes));
+  StringSink sink;
+  const auto result = cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting);
+  EXPECT_EQ(result.outcome, cli::Outcome::kEndOfInput);
+  return sink.text;
+}
+
+// An input with every piece boundary case: long lines, a line of exactly one
+// piece, NULs, carriage returns and a last line without a line feed.
+std::string tricky_input() {
+  std::string s = line("a", 1);
+  s += std::string(1022, ' ') + "\n";  // a line feed as the 1023rd byte
+  s += std::string(1023, '#') + "\n";  // a piece, then a piece of only a line feed
+  s += std::string(1023, '#') + line("later piece", 2);  // the second piece is a camera line
+  s += std::string(3000, 'x') + "\n";
+  const char nul_line[] = "\"nul\" x=1 y=-2 z=3\0 pitch=4 yaw=5 roll=6\n";
+  s += std::string(nul_line, sizeof nul_line - 1);
+  s += "\"crlf\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6 fov=3\r\n";
+  for (int i = 0; i < 2000; ++i) s += line("n" + std::to_string(i), i % 3 ? i : -1);
+  return s + "\"last\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6";
+}
+
+TEST(Convert, SameOutputHoweverTheInputArrives) {
+  const std::string input = tricky_input();
+  const std::string whole = convert_in_reads(input, {input.size()});
+  std::string expected = block("a", 1) + block("later piece", 2) + block("crlf", 3);
+  for (int i = 0; i < 2000; ++i) expected += block("n" + std::to_string(i), i % 3 ? i : 90);
+  EXPECT_SAME_TEXT(whole, expected + block("last"));
+
+  EXPECT_SAME_TEXT(convert_in_reads(input, {1}), whole);
+  EXPECT_SAME_TEXT(convert_in_reads(input, {1022, 1, 1023, 1024, 7}), whole);
+  std::mt19937 random(7);
+  for (int run = 0; run < 20; ++run) {
+    std::vector<std::size_t> sizes;
+    for (int i = 0; i < 200; ++i) sizes.push_back(1 + random() % 3000);
+    SCOPED_TRACE(run);
+    EXPECT_SAME_TEXT(convert_in_reads(input, sizes), whole);
+  }
+}
+
+TEST(Convert, LongLineIsMatchedInPieces) {
+  struct Case {
+    const char* label;
+    std::string input;
+    std::string output;
+  };
+  const std::string head = "\"cut\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6 fov=";
+  const Case cases[] = {
+      {"a number cut at the boundary keeps its digits",
+       head + std::string(1023 - head.size() - 2, ' ') + "12345\n", block("cut", 12)},
+      {"a boundary before the fov digits leaves fov 90",
+       head + std::string(1023 - head.size(), ' ') + "45\n", block("cut")},
+      {"1022 bytes and a line feed is one piece", line("a") + std::string(1022, 'x') + "\n",
+       block("a")},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(convert_in_reads(c.input, {c.input.size()}), c.output) << c.label;
+}
+
+TEST(Convert, ReadFailureKeepsWhatWasRead) {
+  // The failure cuts the last line short: that piece is matched like any other.
+  ScriptedSource source(line("a") + line("b").substr(0, 37), {5}, EIO);
+  StringSink sink;
+  const auto result = cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting);
+  EXPECT_EQ(result.outcome, cli::Outcome::kReadFailed);
+  EXPECT_EQ(result.error, EIO);
+  EXPECT_EQ(sink.text, block("a") + block("b"));
+}
+
+TEST(Convert, WriteFailureStopsTheRun) {
+  std::string input;
+  for (int i = 0; i < 10; ++i) input += line("w");
+  ScriptedSource source(input, {input.size()});
+  StringSink sink(1);
+  const auto result = cli::convert(source, sink, cli::Flush::kEveryBlock);
+  EXPECT_EQ(result.outcome, cli::Outcome::kWriteFailed);
+  EXPECT_EQ(result.error, ENOSPC);
+  EXPECT_EQ(sink.writes.size(), 1u);
+  EXPECT_EQ(source.reads, 1);
+}
+
+TEST(Convert, HandsOnOutputBeforeWaitingForInput) {
+  // Each read brings one line: its block must be written before the next read.
+  const std::string input = line("p") + line("q") + line("r");
+  ScriptedSource source(input, {line("p").size()});
+  StringSink sink;
+  cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting);
+  EXPECT_EQ(sink.writes, (std::vector<std::string>{block("p"), block("q"), block("r")}));
+}
+
+TEST(Convert, TerminalGetsEveryBlockAtOnce) {
+  const std::string input = line("p") + line("q") + line("r");
+  ScriptedSource source(input, {input.size()});
+  StringSink sink;
+  cli::convert(source, sink, cli::Flush::kEveryBlock);
+  EXPECT_EQ(sink.writes.size(), 3u);
+}
+
+TEST(Convert, LargeOutputGoesOutInLargeWrites) {
+  std::string input;
+  for (int i = 0; i < 20000; ++i) input += line("big");
+  ScriptedSource source(input, {input.size()});
+  StringSink sink;
+  cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting);
+  EXPECT_EQ(sink.text.size(), 20000 * block("big").size());
+  EXPECT_LT(sink.writes.size(), 200u);
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""Runs the built brivel as a user does (files, pipes, a terminal, a full disk,
+a reader that goes away) and compares whole outputs byte for byte.
+
+Usage: end_to_end_test.py PATH_TO_BRIVEL
+"""
+import os
+import pty
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import tty
+import unittest
+
+BRIVEL = None
+USAGE = b"Usage: brivel [< marnfile] [> camfile]\n"
+EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples", "cameras.txt")
+
+
+def line(name, x=1, y=-2, z=3, pitch=4, yaw=5, roll=6, fov=None):
+    text = b'"%s" x=%d y=%d z=%d pitch=%d yaw=%d roll=%d' % (name, x, y, z, pitch, yaw, roll)
+    return text + (b" fov=%d" % fov if fov is not None else b"") + b"\n"
+
+
+def block(name, x=1, y=-2, z=3, pitch=4, yaw=5, roll=6, fov=90):
+    return (b'{\n"classname" "info_camera"\n"name" "%s"\n"origin" "%d %d %d"\n'
+            b'"angles" "%d %d %d"\n"fov" "%d"\n}\n' % (name, x, y, z, pitch, yaw, roll, fov))
+
+
+def run(data=b"", args=(), **kwargs):
+    return subprocess.run([BRIVEL, *args], input=data, capture_output=True, timeout=60, **kwargs)
+
+
+class Conversion(unittest.TestCase):
+    def assertRun(self, data, stdout, status=0, stderr=b""):
+        got = run(data)
+        self.assertEqual((got.returncode, got.stderr), (status, stderr))
+        self.assertEqual(got.stdout, stdout)
+
+    def test_example_list(self):
+        with open(EXAMPLE, "rb") as f:
+            got = subprocess.run([BRIVEL], stdin=f, capture_output=True, timeout=60)
+        self.assertEqual((got.returncode, got.stderr), (0, b""))
+        self.assertEqual(got.stdout, b"".join([
+            block(b"gate", 10, -4, 96, 0, 180, 0, 75),
+            block(b"lighthouse top", -2048, 512, 1400, -35, 90, 0, 60),
+            block(b"dock 3", 768, -1536, 64, 5, 270, 0, 90),
+            block(b"crane cab", 1200, -880, 640, 20, 45, -3, 100),
+            block(b"flyover 01", 0, 0, 2000, -90, 0, 0, 90),
+            block(b"flyover 02", 256, 128, 1980, -85, 10, 2, 90),
+            block(b"flyover 03", 512, 256, 1950, -80, 20, 4, 85),
+        ]))
+
+    def test_small_inputs(self):
+        cases = [
+            ("empty input", b"", b""),
+            ("only rejected lines", b"\n# comment\n\"\" x=1\n", b""),
+            ("last line without a line feed", line(b"a") + line(b"b", fov=7)[:-1],
+             block(b"a") + block(b"b", fov=7)),
+            ("CRLF line ends", line(b"a").replace(b"\n", b"\r\n") + b"junk\r\n" +
+             line(b"b", fov=3).replace(b"\n", b"\r\n"), block(b"a") + block(b"b", fov=3)),
+            ("rejected lines leave no trace", line(b"a") + b"x=1\n\n" + line(b"b"),
+             block(b"a") + block(b"b")),
+            ("NUL ends the text of a line", line(b"a", fov=5).replace(b" fov", b"\0 fov") +
+             b"\0" + line(b"hidden") + line(b"b"), block(b"a") + block(b"b")),
+            ("Ctrl-Z is an ordinary byte", line(b"a\x1a") + b"\x1a\n" + line(b"b"),
+             block(b"a\x1a") + block(b"b")),
+            ("names of 63 and 64 bytes", line(b"n" * 63) + line(b"m" * 64),
+             block(b"n" * 63) + block(b"m" * 64)),
+        ]
+        for label, data, output in cases:
+            with self.subTest(label):
+                self.assertRun(data, output)
+
+    def test_long_lines_are_read_in_pieces(self):
+        head = b'"cut" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6 fov='
+        cases = [
+            ("1022 bytes: one piece", head + b"7".rjust(1022 - len(head)) + b"\n", block(b"cut", fov=7)),
+            ("1023 bytes: a piece, then a lone line feed", head + b"7".rjust(1023 - len(head)) + b"\n",
+             block(b"cut", fov=7)),
+            ("1024 bytes: a number cut at the boundary keeps its digits",
+             head + b"12".rjust(1024 - len(head)) + b"\n", block(b"cut", fov=1)),
+            ("a boundary just before the fov digits", head + b" " * (1023 - len(head)) + b"45\n",
+             block(b"cut")),
+            ("3000 bytes: a later piece is itself a camera line",
+             b"#" * 2046 + line(b"later", fov=1).ljust(3000 - 2046 - 1) + b"\n", block(b"later", fov=1)),
+            ("the longest name a record can carry",
+             b'"' + b"n" * 994 + b'"x=1y=2z=3pitch=4yaw=5roll=6\n', block(b"n" * 994, y=2)),
+            ("a name filling a whole piece", b'"' + b"n" * 1021 + b'"' + b" x=1 y=2\n", b""),
+        ]
+        for label, data, output in cases:
+            with self.subTest(label):
+                self.assertRun(data, output)
+
+
+class CommandLine(unittest.TestCase):
+    def test_any_argument_gives_the_usage_message(self):
+        for args in (["-"], [""], ["a", "b"]):
+            with self.subTest(args=args):
+                read_end, write_end = os.pipe()
+                os.write(write_end, line(b"waiting"))
+                os.close(write_end)
+                got = subprocess.run([BRIVEL, *args], stdin=read_end, capture_output=True, timeout=60)
+                left = os.read(read_end, 1000)
+                os.close(read_end)
+                self.assertEqual((got.returncode, got.stdout, got.stderr), (1, b"", USAGE))
+                self.assertEqual(left, line(b"waiting"), "input must not be read")
+
+
+class Failures(unittest.TestCase):
+    def test_full_disk(self):
+        with open("/dev/full", "wb") as full:
+            got = subprocess.run([BRIVEL], input=line(b"a"), stdout=full, stderr=subprocess.PIPE,
+                                 timeout=60)
+        self.assertEqual((got.returncode, got.stderr), (1, b"brivel: write error: No space left on device\n"))
+
+    def test_directory_as_input(self):
+        with tempfile.TemporaryDirectory() as directory:
+            fd = os.open(directory, os.O_RDONLY)
+            got = subprocess.run([BRIVEL], stdin=fd, capture_output=True, timeout=60)
+            os.close(fd)
+        self.assertEqual((got.returncode, got.stdout, got.stderr), (1, b"", b"brivel: read error: Is a directory\n"))
+
+    def test_reader_goes_away(self):
+        big = line(b"a") * 200000
+        for label, ignore_sigpipe, status in (("SIGPIPE", False, -signal.SIGPIPE),
+                                              ("SIGPIPE ignored", True, 1)):
+            with self.subTest(label), tempfile.TemporaryFile() as source:
+                source.write(big)
+                source.seek(0)
+                proc = subprocess.Popen(
+                    [BRIVEL], stdin=source, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                    preexec_fn=(lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore_sigpipe else None)
+                self.assertEqual(proc.stdout.read(len(block(b"a"))), block(b"a"))
+                proc.stdout.close()
+                self.assertEqual(proc.wait(timeout=20), status)
+                self.assertEqual(proc.stderr.read(), b"")
+                proc.stderr.close()
+
+
+def read_within(fd, size, seconds):
+    """Reads `size` bytes from fd, or fewer if they do not come within `seconds`."""
+    data = b""
+    deadline = time.monotonic() + seconds
+    while len(data) < size:
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            break
+        chunk = os.read(fd, size - len(data))
+        if not chunk:
+            break
+        data += chunk
+    return data
+
+
+class Streaming(unittest.TestCase):
+    def test_record_appears_before_more_input_is_sent(self):
+        proc = subprocess.Popen([BRIVEL], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        try:
+            for name in (b"first", b"second"):
+                proc.stdin.write(line(name))
+                proc.stdin.flush()
+                self.assertEqual(read_within(proc.stdout.fileno(), len(block(name)), 10), block(name))
+            proc.stdin.close()
+            self.assertEqual(proc.stdout.read(), b"")
+            self.assertEqual(proc.wait(timeout=10), 0)
+        finally:
+            proc.kill()
+            proc.wait()
+            proc.stdout.close()
+
+    def test_terminal_output(self):
+        controller, terminal = pty.openpty()
+        tty.setraw(terminal)  # no line-end translation by the terminal itself
+        proc = subprocess.Popen([BRIVEL], stdin=subprocess.PIPE, stdout=terminal)
+        os.close(terminal)
+        try:
+            proc.stdin.write(line(b"tty"))
+            proc.stdin.flush()
+            self.assertEqual(read_within(controller, len(block(b"tty")), 10), block(b"tty"))
+            proc.stdin.close()
+            self.assertEqual(proc.wait(timeout=10), 0)
+        finally:
+            proc.kill()
+            proc.wait()
+            os.close(controller)
+
+
+if __name__ == "__main__":
+    BRIVEL = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
