@@ -6,6 +6,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <stdlib.h>
+#include <winerror.h>
 #else
 #include <unistd.h>
 #endif
@@ -20,7 +22,17 @@ IoCount read_descriptor(int fd, char* into, std::size_t n) {
   return _read(fd, into, static_cast<unsigned>(n));
 }
 IoCount write_descriptor(int fd, const char* bytes, std::size_t n) {
-  return _write(fd, bytes, static_cast<unsigned>(n));
+  const IoCount written = _write(fd, bytes, static_cast<unsigned>(n));
+  // The C runtime reports a pipe whose reader went away as EINVAL; only the
+  // system's error code tells it apart, and the program ends quietly on EPIPE.
+  if (written < 0) {
+    const unsigned long system_error = _doserrno;
+    if (system_error == ERROR_NO_DATA || system_error == ERROR_BROKEN_PIPE ||
+        system_error == ERROR_PIPE_NOT_CONNECTED) {
+      errno = EPIPE;
+    }
+  }
+  return written;
 }
 void use_text_mode(int fd) {
   _setmode(fd, _O_TEXT);
