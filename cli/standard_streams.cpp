@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <winerror.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -40,6 +41,9 @@ void use_text_mode(int fd) {
 bool descriptor_is_terminal(int fd) {
   return _isatty(fd) != 0;
 }
+bool wait_until_ready(int, bool) {
+  return false;
+}
 #else
 using IoCount = ssize_t;
 constexpr std::size_t kMaxTransfer = SSIZE_MAX;
@@ -53,6 +57,13 @@ void use_text_mode(int) {}
 bool descriptor_is_terminal(int fd) {
   return isatty(fd) != 0;
 }
+// A descriptor shared with a program that made it non-blocking says "try again"
+// rather than wait: wait here, as a blocking read or write would have.
+bool wait_until_ready(int fd, bool writing) {
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd ready = {fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0};
+  return poll(&ready, 1, -1) >= 0 || errno == EINTR;
+}
 #endif
 
 std::size_t clamp(std::size_t n) {
@@ -64,7 +75,7 @@ int write_all(int fd, const char* bytes, std::size_t length) {
   while (length > 0) {
     const IoCount n = write_descriptor(fd, bytes, clamp(length));
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR || wait_until_ready(fd, true)) continue;
       return errno;
     }
     // A write that takes nothing would be retried forever.
@@ -85,7 +96,7 @@ ReadResult StandardInput::read(char* into, std::size_t capacity) {
   for (;;) {
     const IoCount n = read_descriptor(0, into, clamp(capacity));
     if (n >= 0) return {static_cast<std::size_t>(n), 0};
-    if (errno != EINTR) return {0, errno};
+    if (errno != EINTR && !wait_until_ready(0, false)) return {0, errno};
   }
 }
 

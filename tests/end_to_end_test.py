@@ -11,6 +11,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import tty
 import unittest
@@ -171,6 +172,33 @@ class Streaming(unittest.TestCase):
             proc.kill()
             proc.wait()
             proc.stdout.close()
+
+    def test_non_blocking_descriptors(self):
+        # Another program may leave a shared pipe non-blocking: brivel still waits for it.
+        in_read, in_write = os.pipe()
+        out_read, out_write = os.pipe()
+        os.set_blocking(in_read, False)
+        os.set_blocking(out_write, False)
+        proc = subprocess.Popen([BRIVEL], stdin=in_read, stdout=out_write)
+        os.close(in_read)
+        os.close(out_write)
+        try:
+            time.sleep(0.2)  # brivel finds no input yet
+            os.write(in_write, line(b"slow"))
+            self.assertEqual(read_within(out_read, len(block(b"slow")), 10), block(b"slow"))
+            # More output than a pipe holds: brivel must wait for this reader, not fail.
+            writer = threading.Thread(target=lambda: (os.write(in_write, line(b"m") * 20000),
+                                                      os.close(in_write)))
+            writer.start()
+            time.sleep(0.2)
+            expected = block(b"m") * 20000
+            self.assertEqual(read_within(out_read, len(expected), 20), expected)
+            writer.join()
+            self.assertEqual(proc.wait(timeout=10), 0)
+        finally:
+            proc.kill()
+            proc.wait()
+            os.close(out_read)
 
     def test_terminal_output(self):
         controller, terminal = pty.openpty()
