@@ -1,9 +1,10 @@
 #include "camera/block_writer.h"
 
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#include "camera/byte_lanes.h"  // for its check that the machine is little-endian
 
 namespace camera {
 namespace {
@@ -23,9 +24,64 @@ char* put(char* out, std::string_view text) {
   return out + text.size();
 }
 
-char* put(char* out, std::int32_t value) {
-  // Eleven characters hold every 32-bit value, so the conversion cannot fail.
-  return std::to_chars(out, out + 11, value).ptr;
+// "00" to "99": integers are written two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+std::uint32_t digit_pair(std::uint32_t n) {
+  std::uint16_t pair;
+  std::memcpy(&pair, &kDigitPairs[2 * n], 2);
+  return pair;
+}
+
+// Any number: a pair at a time, from the end.
+char* put_long(char* out, std::uint32_t n) {
+  int length = 1;
+  for (std::uint32_t bound = 10; length < 10 && n >= bound; bound *= 10) ++length;
+  char* p = out + length;
+  while (n >= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (n % 100)], 2);
+    n /= 100;
+  }
+  if (n >= 10) {
+    std::memcpy(p - 2, &kDigitPairs[2 * n], 2);
+  } else {
+    p[-1] = static_cast<char>('0' + n);
+  }
+  return out + length;
+}
+
+// Writes `value` in decimal. Camera lists hold mostly numbers of up to four
+// digits, of lengths that change from one number to the next: those are
+// written as two digit pairs, stored whole with the leading zeros shifted off,
+// so that no branch depends on the length. A minus sign is written in any case
+// and kept only for a negative value. The bytes after the number are
+// overwritten by what follows it in the block.
+inline char* put(char* out, std::int32_t value) {
+  *out = '-';
+  out += value < 0;
+  const std::uint32_t n =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  if (n >= 10000) return put_long(out, n);
+  const std::uint32_t hundreds = n / 100;
+  const std::uint32_t four_digits = digit_pair(hundreds) | digit_pair(n - 100 * hundreds) << 16;
+  const int length = 1 + (n >= 10) + (n >= 100) + (n >= 1000);
+  const std::uint32_t digits = four_digits >> 8 * (4 - length);
+  std::memcpy(out, &digits, sizeof digits);
+  return out + length;
+}
+
+// Names are mostly short and of many lengths: a copy of a fixed 64 bytes
+// takes no branch on the length (the bytes after the name are overwritten).
+char* put_name(char* out, const CameraRecord& record) {
+  constexpr std::size_t kShortName = 64;
+  static_assert(kShortName <= kNameCapacity, "the copy must not read past the name field");
+  if (record.name_length > kShortName) return put(out, {record.name, record.name_length});
+  std::memcpy(out, record.name, kShortName);
+  return out + record.name_length;
 }
 
 char* put_triple(char* out, std::int32_t a, std::int32_t b, std::int32_t c) {
@@ -40,7 +96,7 @@ char* put_triple(char* out, std::int32_t a, std::int32_t b, std::int32_t c) {
 
 char* append_block(const CameraRecord& record, char* out) {
   out = put(out, kHead);
-  out = put(out, std::string_view(record.name, record.name_length));
+  out = put_name(out, record);
   out = put(out, kOrigin);
   out = put_triple(out, record.x, record.y, record.z);
   out = put(out, kAngles);
