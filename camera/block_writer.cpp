@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "camera/byte_lanes.h"  // for its check that the machine is little-endian
+#include "camera/byte_lanes.h"
 
 namespace camera {
 namespace {
@@ -30,12 +30,6 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-std::uint32_t digit_pair(std::uint32_t n) {
-  std::uint16_t pair;
-  std::memcpy(&pair, &kDigitPairs[2 * n], 2);
-  return pair;
-}
-
 // Any number: a pair at a time, from the end.
 char* put_long(char* out, std::uint32_t n) {
   int length = 1;
@@ -54,24 +48,42 @@ char* put_long(char* out, std::uint32_t n) {
   return out + length;
 }
 
-// Writes `value` in decimal. Camera lists hold mostly numbers of up to four
-// digits, of lengths that change from one number to the next: those are
-// written as two digit pairs, stored whole with the leading zeros shifted off,
-// so that no branch depends on the length. A minus sign is written in any case
-// and kept only for a negative value. The bytes after the number are
-// overwritten by what follows it in the block.
+// The decimal text of every number below 10000, one to four digits in the
+// lanes of a word, the first in the lowest lane, the unused lanes zero. Camera
+// lists hold mostly such numbers, of lengths that change from one number to
+// the next: a lookup writes them with no branch on the length. (40 KB.)
+struct SmallNumbers {
+  std::uint32_t text[10000];
+};
+
+constexpr SmallNumbers small_numbers() {
+  SmallNumbers numbers{};
+  for (std::uint32_t n = 0; n < 10000; ++n) {
+    std::uint32_t text = 0;
+    std::uint32_t rest = n;
+    do {  // from the last digit: each shifts the ones after it up a lane
+      text = text << 8 | ('0' + rest % 10);
+      rest /= 10;
+    } while (rest != 0);
+    numbers.text[n] = text;
+  }
+  return numbers;
+}
+
+constexpr SmallNumbers kSmallNumbers = small_numbers();
+
+// Writes `value` in decimal. A minus sign is written in any case and kept only
+// for a negative value; the bytes after the number are overwritten by what
+// follows it in the block.
 inline char* put(char* out, std::int32_t value) {
   *out = '-';
   out += value < 0;
   const std::uint32_t n =
       value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
   if (n >= 10000) return put_long(out, n);
-  const std::uint32_t hundreds = n / 100;
-  const std::uint32_t four_digits = digit_pair(hundreds) | digit_pair(n - 100 * hundreds) << 16;
-  const int length = 1 + (n >= 10) + (n >= 100) + (n >= 1000);
-  const std::uint32_t digits = four_digits >> 8 * (4 - length);
-  std::memcpy(out, &digits, sizeof digits);
-  return out + length;
+  const std::uint32_t text = kSmallNumbers.text[n];
+  std::memcpy(out, &text, sizeof text);
+  return out + lane_count(text);
 }
 
 // Names are mostly short and of many lengths: a copy of a fixed 64 bytes

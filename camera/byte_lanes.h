@@ -46,6 +46,17 @@ inline int lowest_bit(std::uint64_t bits) {
 #endif
 }
 
+// The number of lanes up to the highest that is not zero; `lanes` is not zero.
+inline int lane_count(std::uint32_t lanes) {
+#if defined(__GNUC__)
+  return 4 - __builtin_clz(lanes) / 8;
+#else
+  int count = 0;
+  for (; lanes != 0; lanes >>= 8) ++count;
+  return count;
+#endif
+}
+
 #if defined(__SSE2__)
 
 // Sixty-four bytes, asked which of them are of a kind: bit i of the answer
