@@ -12,7 +12,7 @@
 namespace cli {
 namespace {
 
-constexpr std::size_t kInputCapacity = 64 * 1024;
+constexpr std::size_t kInputCapacity = kReadSize;
 constexpr std::size_t kOutputCapacity = 64 * 1024;
 static_assert(kInputCapacity > camera::kPieceCapacity, "a whole piece must fit the input buffer");
 
