@@ -4,10 +4,13 @@
 Generates deterministic camera lists in WORK_DIR, checks that brivel's output
 equals the naive converter's on each, then times, alternating, on the same
 file with output to /dev/null and input through a pipe from cat:
-  brivel, the naive converter (fgets, sscanf, printf) and cat itself (the floor).
-Prints the median input MB/s of each and the ratio of brivel to the naive
-converter; then brivel's peak resident memory on a small input, a large input
-and a single huge line without a line feed. Deletes the generated files.
+  brivel, the naive converter (fgets, sscanf, printf) and cat itself (the floor),
+and brivel once more with the file itself as its standard input.
+Prints for each the median input MB/s over the elapsed time, and over the CPU
+time of the converting process alone (which other work on the machine disturbs
+less), and the ratios of brivel to the naive converter; then brivel's peak
+resident memory on a small input, a large input and a single huge line without
+a line feed. Deletes the generated files.
 
 Usage: run_bench.py --brivel B --naive N --peak-rss P --work-dir D [--smoke] [--runs R]
 
@@ -111,23 +114,24 @@ def huge_line_unit():
 
 # ---- running ----------------------------------------------------------------
 
-def piped(producer, consumer, stdout):
-    """Runs `producer | consumer > stdout`; returns the consumer's exit status."""
-    first = subprocess.Popen(producer, stdout=subprocess.PIPE)
-    second = subprocess.Popen(consumer, stdin=first.stdout, stdout=stdout)
-    first.stdout.close()
-    status = second.wait()
-    first.wait()
-    return status
-
-
-def timed_run(command, path):
-    start = time.perf_counter()
-    status = piped(["cat", path], command, subprocess.DEVNULL)
-    elapsed = time.perf_counter() - start
+def run_once(command, path, through_pipe):
+    """Runs `cat path | command > /dev/null` (or `command < path > /dev/null`);
+    returns the elapsed time and the CPU time of `command`'s process."""
+    with open(path, "rb") as source:
+        start = time.perf_counter()
+        if through_pipe:
+            cat = subprocess.Popen(["cat", path], stdout=subprocess.PIPE)
+            proc = subprocess.Popen(command, stdin=cat.stdout, stdout=subprocess.DEVNULL)
+            cat.stdout.close()
+        else:
+            proc = subprocess.Popen(command, stdin=source, stdout=subprocess.DEVNULL)
+        _, status, usage = os.wait4(proc.pid, 0)
+        if through_pipe:
+            cat.wait()
+        elapsed = time.perf_counter() - start
     if status != 0:
-        sys.exit("%s exited with status %d" % (command[0], status))
-    return elapsed
+        sys.exit("%s failed on %s" % (command[0], path))
+    return elapsed, usage.ru_utime + usage.ru_stime
 
 
 def check_same_output(brivel, naive, path, work_dir):
@@ -199,30 +203,26 @@ def megabytes(n):
 
 
 def time_converters(brivel, naive, path, runs):
-    """Median input MB/s and spread of each command over `runs` alternating runs."""
+    """For each command over `runs` alternating runs: the median input MB/s over
+    the elapsed time and over the CPU time, and the spread of the elapsed times."""
     commands = {
-        "brivel": lambda: timed_run([brivel], path),
-        "naive": lambda: timed_run([naive], path),
-        "cat": lambda: timed_run(["cat"], path),
-        "brivel < file": lambda: timed_file_run(brivel, path),
+        "brivel": ([brivel], True),
+        "naive": ([naive], True),
+        "cat": (["cat"], True),
+        "brivel < file": ([brivel], False),
     }
     times = {k: [] for k in commands}
     for _ in range(runs):
-        for k, run in commands.items():
-            times[k].append(run())
+        for k, (command, through_pipe) in commands.items():
+            times[k].append(run_once(command, path, through_pipe))
     size = os.path.getsize(path)
-    return {k: (size / statistics.median(v) / MB, (max(v) - min(v)) / statistics.median(v))
-            for k, v in times.items()}
-
-
-def timed_file_run(program, path):
-    with open(path, "rb") as source:
-        start = time.perf_counter()
-        status = subprocess.run([program], stdin=source, stdout=subprocess.DEVNULL).returncode
-        elapsed = time.perf_counter() - start
-    if status != 0:
-        sys.exit("%s exited with status %d" % (program, status))
-    return elapsed
+    result = {}
+    for k, v in times.items():
+        elapsed = [e for e, _ in v]
+        cpu = [c for _, c in v]
+        result[k] = (size / statistics.median(elapsed) / MB, size / statistics.median(cpu) / MB,
+                     (max(elapsed) - min(elapsed)) / statistics.median(elapsed))
+    return result
 
 
 def main():
@@ -239,7 +239,7 @@ def main():
     os.makedirs(work, exist_ok=True)
 
     size = 1 * MB if args.smoke else 100 * MB
-    runs = args.runs or (1 if args.smoke else 5)
+    runs = args.runs or (1 if args.smoke else 7)
     inputs = [
         ("realistic", "realistic list", camera_batch),
         ("rejected", "every line rejected", comment_batch),
@@ -248,17 +248,21 @@ def main():
     path = lambda name: os.path.join(work, "input-%s.txt" % name)
     speeds = {}
     try:
-        print("Input through a pipe from cat, output to /dev/null; median of %d runs each, "
-              "alternating (spread: slowest minus fastest, over the median)." % runs)
+        print("Input through a pipe from cat, output to /dev/null; medians of %d runs each,\n"
+              "alternating. MB/s of input over the elapsed time, and over the CPU time of the\n"
+              "converting process alone; spread: slowest elapsed time minus the fastest, over\n"
+              "the median." % runs)
         for name, label, make_batch in inputs:
             write_lines(path(name), size, make_batch)
             output_bytes = check_same_output(brivel, naive, path(name), work)
             print("\n%s: %s in, %s out, the same from brivel and the naive converter"
                   % (label, megabytes(os.path.getsize(path(name))), megabytes(output_bytes)))
             speed = time_converters(brivel, naive, path(name), runs)
-            for k, (mbps, spread) in speed.items():
-                print("  %-14s %7.0f MB/s  (spread %3.0f%%)" % (k, mbps, 100 * spread))
-            print("  brivel / naive: %.1fx" % (speed["brivel"][0] / speed["naive"][0]))
+            print("  %-14s %9s %9s %7s" % ("", "elapsed", "CPU", "spread"))
+            for k, (elapsed, cpu, spread) in speed.items():
+                print("  %-14s %4.0f MB/s %4.0f MB/s %6.0f%%" % (k, elapsed, cpu, 100 * spread))
+            print("  brivel / naive: %.1fx elapsed, %.1fx CPU"
+                  % (speed["brivel"][0] / speed["naive"][0], speed["brivel"][1] / speed["naive"][1]))
             speeds[name] = speed
             if name != "realistic":
                 os.remove(path(name))
