@@ -139,6 +139,7 @@ struct UsualText {
   const char* bytes;
   int length;
   std::uint64_t equals;  // the '=' signs not read yet
+  std::uint64_t minus_signs;
   std::uint64_t digits;
 };
 
@@ -150,7 +151,7 @@ bool read_usual_item(UsualText& text, int& end, CameraRecord& record) {
   if (text.equals == 0) return false;
   const int sign_at = lowest_bit(text.equals);
   text.equals &= text.equals - 1;
-  const int negative = sign_at + 1 < text.length && text.bytes[sign_at + 1] == '-';
+  const int negative = static_cast<int>(text.minus_signs >> (sign_at + 1) & 1);
   const int start = sign_at + 1 + negative;  // below 64: the text is shorter than the window
   const int digits = lowest_bit(~(text.digits >> start));
   // The digit lanes, moved up to be the last of eight (or of four: half the work).
@@ -185,7 +186,7 @@ int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& reco
 
   const std::uint64_t after_name = in_text & ~((std::uint64_t{2} << close) - 1);
   UsualText text{bytes, static_cast<int>(length), window.bytes_equal_to('=') & after_name,
-                 window.digits() & after_name};
+                 window.bytes_equal_to('-') & after_name, window.digits() & after_name};
   int end = close + 1;  // the end of the item before
   if (!read_usual_item<kX>(text, end, record) || !read_usual_item<kY>(text, end, record) ||
       !read_usual_item<kZ>(text, end, record) || !read_usual_item<kPitch>(text, end, record) ||
