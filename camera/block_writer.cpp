@@ -24,7 +24,7 @@ char* put(char* out, std::string_view text) {
   return out + text.size();
 }
 
-// "00" to "99": integers are written two digits at a time.
+// "00" to "99": numbers of five digits or more are written two digits at a time.
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
