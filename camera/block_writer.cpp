@@ -1,9 +1,10 @@
 #include "camera/block_writer.h"
 
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+
+#include "camera/byte_lanes.h"
 
 namespace camera {
 namespace {
@@ -23,9 +24,76 @@ char* put(char* out, std::string_view text) {
   return out + text.size();
 }
 
-char* put(char* out, std::int32_t value) {
-  // Eleven characters hold every 32-bit value, so the conversion cannot fail.
-  return std::to_chars(out, out + 11, value).ptr;
+// "00" to "99": numbers of five digits or more are written two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Any number: a pair at a time, from the end.
+char* put_long(char* out, std::uint32_t n) {
+  int length = 1;
+  for (std::uint32_t bound = 10; length < 10 && n >= bound; bound *= 10) ++length;
+  char* p = out + length;
+  while (n >= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (n % 100)], 2);
+    n /= 100;
+  }
+  if (n >= 10) {
+    std::memcpy(p - 2, &kDigitPairs[2 * n], 2);
+  } else {
+    p[-1] = static_cast<char>('0' + n);
+  }
+  return out + length;
+}
+
+// The decimal text of every number below 10000, one to four digits in the
+// lanes of a word, the first in the lowest lane, the unused lanes zero. Camera
+// lists hold mostly such numbers, of lengths that change from one number to
+// the next: a lookup writes them with no branch on the length. (40 KB.)
+struct SmallNumbers {
+  std::uint32_t text[10000];
+};
+
+constexpr SmallNumbers small_numbers() {
+  SmallNumbers numbers{};
+  for (std::uint32_t n = 0; n < 10000; ++n) {
+    std::uint32_t text = 0;
+    std::uint32_t rest = n;
+    do {  // from the last digit: each shifts the ones after it up a lane
+      text = text << 8 | ('0' + rest % 10);
+      rest /= 10;
+    } while (rest != 0);
+    numbers.text[n] = text;
+  }
+  return numbers;
+}
+
+constexpr SmallNumbers kSmallNumbers = small_numbers();
+
+// Writes `value` in decimal. A minus sign is written in any case and kept only
+// for a negative value; the bytes after the number are overwritten by what
+// follows it in the block.
+inline char* put(char* out, std::int32_t value) {
+  *out = '-';
+  out += value < 0;
+  const std::uint32_t n =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  if (n >= 10000) return put_long(out, n);
+  const std::uint32_t text = kSmallNumbers.text[n];
+  std::memcpy(out, &text, sizeof text);
+  return out + lane_count(text);
+}
+
+// Names are mostly short and of many lengths: a copy of a fixed 64 bytes
+// takes no branch on the length (the bytes after the name are overwritten).
+char* put_name(char* out, const CameraRecord& record) {
+  constexpr std::size_t kShortName = 64;
+  static_assert(kShortName <= kNameCapacity, "the copy must not read past the name field");
+  if (record.name_length > kShortName) return put(out, {record.name, record.name_length});
+  std::memcpy(out, record.name, kShortName);
+  return out + record.name_length;
 }
 
 char* put_triple(char* out, std::int32_t a, std::int32_t b, std::int32_t c) {
@@ -40,7 +108,7 @@ char* put_triple(char* out, std::int32_t a, std::int32_t b, std::int32_t c) {
 
 char* append_block(const CameraRecord& record, char* out) {
   out = put(out, kHead);
-  out = put(out, std::string_view(record.name, record.name_length));
+  out = put_name(out, record);
   out = put(out, kOrigin);
   out = put_triple(out, record.x, record.y, record.z);
   out = put(out, kAngles);

@@ -20,7 +20,9 @@ namespace camera {
 constexpr std::size_t kMaxBlockLength = 77 + kNameCapacity + 7 * 11;
 
 // Appends the block for `record` at `out`, which must have room for
-// kMaxBlockLength bytes. Returns the end of what was written.
+// kMaxBlockLength bytes. Returns the end of the block. The bytes after it, up
+// to kMaxBlockLength from `out`, may be overwritten: names and numbers are
+// copied in whole words.
 char* append_block(const CameraRecord& record, char* out);
 
 }  // namespace camera

@@ -3,8 +3,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "camera/byte_lanes.h"
+
 namespace camera {
 namespace {
+
+// ---- The rules, for any text --------------------------------------------------
 
 bool is_space(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
@@ -46,12 +50,7 @@ bool read_item(const char*& cursor, const char* end, const char (&key)[N], std::
   return true;
 }
 
-}  // namespace
-
-int match_camera_line(std::string_view text, CameraRecord& record) {
-  const char* p = text.data();
-  const char* const end = p + (text.size() < kPieceCapacity ? text.size() : kPieceCapacity);
-
+int match_by_the_rules(const char* p, const char* end, CameraRecord& record) {
   p = skip_space(p, end);
   if (p == end || *p != '"') return 0;
   const char* const name = ++p;
@@ -72,6 +71,156 @@ int match_camera_line(std::string_view text, CameraRecord& record) {
   if (!read_item(p, end, "roll=", record.roll)) return 6;
   if (!read_item(p, end, "fov=", record.fov)) return 7;
   return 8;
+}
+
+// ---- The usual layout, read without a loop per byte ------------------------------
+//
+//   "<name>" x=<n> y=<n> z=<n> pitch=<n> yaw=<n> roll=<n> fov=<n>
+//
+// in a text shorter than 64 bytes, with single spaces, no sign but '-' and at
+// most seven digits: nearly every camera line. The rules above read it with a
+// loop per byte, and since the lengths of the name and of the numbers change
+// from line to line, the branches that end those loops are mispredicted again
+// and again. Here the bytes of interest are found all at once, as bit masks of
+// the window, each number is read from the eight bytes where it starts, and
+// each item is checked against the layout: no branch depends on a length.
+// Anything else is read by the rules.
+
+constexpr int kUnusual = -1;
+
+#if defined(__SSE2__)
+
+constexpr std::size_t kWindow = Window64::kSize;
+
+// The number written by eight digits, the first in the lowest lane (a zero
+// lane reads as a leading zero). Each multiplication joins neighbouring lanes:
+// two digits, then four, then eight.
+std::uint32_t eight_digits_value(std::uint64_t lanes) {
+  lanes = ((lanes & 0x0F0F0F0F0F0F0F0F) * (10 << 8 | 1)) >> 8;
+  lanes = ((lanes & 0x00FF00FF00FF00FF) * (100 << 16 | 1)) >> 16;
+  return static_cast<std::uint32_t>(((lanes & 0x0000FFFF0000FFFF) * (10000ull << 32 | 1)) >> 32);
+}
+
+// The same for four digits.
+std::uint32_t four_digits_value(std::uint32_t lanes) {
+  lanes = ((lanes & 0x0F0F0F0F) * (10 << 8 | 1)) >> 8;
+  return ((lanes & 0x00FF00FF) * (100 << 16 | 1)) >> 16;
+}
+
+// One item of the usual layout: the space before it, its key and '=', one
+// byte per lane, so that they are compared at once.
+struct UsualItem {
+  std::uint64_t lanes;
+  std::uint64_t mask;  // the lanes they fill
+  int length;
+  std::int32_t CameraRecord::*field;
+};
+
+constexpr UsualItem usual_item(const char* text, std::int32_t CameraRecord::*field) {
+  UsualItem item{0, 0, 0, field};
+  for (; text[item.length] != '\0'; ++item.length) {
+    const unsigned shift = 8 * static_cast<unsigned>(item.length);
+    item.lanes |= std::uint64_t{static_cast<unsigned char>(text[item.length])} << shift;
+    item.mask |= std::uint64_t{0xFF} << shift;
+  }
+  return item;
+}
+
+constexpr UsualItem kX = usual_item(" x=", &CameraRecord::x);
+constexpr UsualItem kY = usual_item(" y=", &CameraRecord::y);
+constexpr UsualItem kZ = usual_item(" z=", &CameraRecord::z);
+constexpr UsualItem kPitch = usual_item(" pitch=", &CameraRecord::pitch);
+constexpr UsualItem kYaw = usual_item(" yaw=", &CameraRecord::yaw);
+constexpr UsualItem kRoll = usual_item(" roll=", &CameraRecord::roll);
+constexpr UsualItem kFov = usual_item(" fov=", &CameraRecord::fov);
+
+// What is known of the text of the usual layout; all bits are within the text.
+struct UsualText {
+  const char* bytes;
+  int length;
+  std::uint64_t equals;  // the '=' signs not read yet
+  std::uint64_t minus_signs;
+  std::uint64_t digits;
+};
+
+// Reads `item` at the next '=' and moves `end` past its number; false if the
+// item does not stand right after `end`, the end of the item before. (The item
+// is a template argument so that its key and field are constants in the code.)
+template <const UsualItem& item>
+bool read_usual_item(UsualText& text, int& end, CameraRecord& record) {
+  if (text.equals == 0) return false;
+  const int sign_at = lowest_bit(text.equals);
+  text.equals &= text.equals - 1;
+  const int negative = static_cast<int>(text.minus_signs >> (sign_at + 1) & 1);
+  const int start = sign_at + 1 + negative;  // below 64: the text is shorter than the window
+  const int digits = lowest_bit(~(text.digits >> start));
+  // The digit lanes, moved up to be the last of eight (or of four: half the work).
+  const std::uint32_t magnitude =
+      digits <= 4
+          ? four_digits_value(load_four_lanes(text.bytes + start) << 8 * ((4 - digits) & 3))
+          : eight_digits_value(load_eight_lanes(text.bytes + start) << 8 * ((8 - digits) & 7));
+  record.*item.field = static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
+
+  // The key's lanes end with its '=', so they match only where the layout
+  // puts this '=': right after the item before (whose number holds no '=').
+  const bool fits = (load_eight_lanes(text.bytes + end) & item.mask) == item.lanes &&
+                    static_cast<unsigned>(digits - 1) < 7;  // one to seven digits
+  if (fits) end = start + digits;
+  return fits;
+}
+
+int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& record) {
+  if (length == 0 || length >= kWindow || bytes[0] != '"') return kUnusual;
+  const std::uint64_t in_text = (std::uint64_t{1} << length) - 1;
+  const Window64 window(bytes);
+
+  // The name ends at the first quote or NUL after the opening quote; only a quote closes it.
+  const std::uint64_t name_ends =
+      window.bytes_equal_to_either('"', '\0') & in_text & ~std::uint64_t{1};
+  if (name_ends == 0) return kUnusual;
+  const int close = lowest_bit(name_ends);
+  if (close == 1 || bytes[close] != '"') return kUnusual;
+  // The name fits the window, so a fixed-size copy of the whole window holds it.
+  std::memcpy(record.name, bytes + 1, kWindow);
+  record.name_length = static_cast<std::size_t>(close - 1);
+
+  const std::uint64_t after_name = in_text & ~((std::uint64_t{2} << close) - 1);
+  UsualText text{bytes, static_cast<int>(length), window.bytes_equal_to('=') & after_name,
+                 window.bytes_equal_to('-') & after_name, window.digits() & after_name};
+  int end = close + 1;  // the end of the item before
+  if (!read_usual_item<kX>(text, end, record) || !read_usual_item<kY>(text, end, record) ||
+      !read_usual_item<kZ>(text, end, record) || !read_usual_item<kPitch>(text, end, record) ||
+      !read_usual_item<kYaw>(text, end, record) || !read_usual_item<kRoll>(text, end, record)) {
+    return kUnusual;
+  }
+  if (read_usual_item<kFov>(text, end, record)) return 8;
+  // No fov: seven items when nothing but the line feed follows the roll number.
+  if (end == text.length || (end + 1 == text.length && bytes[end] == '\n')) return 7;
+  return kUnusual;
+}
+
+#else
+
+int match_usual_layout(const char*, std::size_t, CameraRecord&) {
+  return kUnusual;
+}
+
+#endif
+
+}  // namespace
+
+int match_camera_line_in_place(const char* text, std::size_t length, CameraRecord& record) {
+  if (length > kPieceCapacity) length = kPieceCapacity;
+  const int items = match_usual_layout(text, length, record);
+  return items != kUnusual ? items : match_by_the_rules(text, text + length, record);
+}
+
+int match_camera_line(std::string_view text, CameraRecord& record) {
+  char padded[kPieceCapacity + kMatchReadAhead];
+  const std::size_t length = text.size() < kPieceCapacity ? text.size() : kPieceCapacity;
+  std::memcpy(padded, text.data(), length);
+  std::memset(padded + length, 0, kMatchReadAhead);
+  return match_camera_line_in_place(padded, length, record);
 }
 
 }  // namespace camera

@@ -11,6 +11,7 @@
 // fit, and the items read until then count.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "camera/camera_record.h"
@@ -22,6 +23,17 @@ namespace camera {
 // found, then x, y, z, pitch, yaw, roll and fov. Returns the number of items
 // read, 0 to 8. The text ends at its first NUL byte; only its first
 // kPieceCapacity bytes are looked at, so the name always fits the record.
+// (The text is copied, with room after it, for match_camera_line_in_place.)
 int match_camera_line(std::string_view text, CameraRecord& record);
+
+// How many bytes from its start the in-place matcher may read, whatever the
+// length of the text: the usual layout is read a whole word at a time.
+constexpr std::size_t kMatchReadAhead = 80;
+
+// The same, for text of `length` bytes that is followed in memory by other
+// readable bytes (which do not count), so that at least kMatchReadAhead bytes
+// can be read from `text`: a read loop's buffer with that much room at its
+// end. Saves match_camera_line's copy.
+int match_camera_line_in_place(const char* text, std::size_t length, CameraRecord& record);
 
 }  // namespace camera

@@ -6,6 +6,11 @@
 
 namespace cli {
 
+// The read loop reads up to this much at a time: large reads take fewer system
+// calls, and from a pipe that holds as much (see StandardInput), fewer turns
+// between the writer and the reader.
+constexpr std::size_t kReadSize = 256 * 1024;
+
 struct ReadResult {
   std::size_t bytes;  // 0 with error 0 at the end of the input
   int error;          // the error number of a failed read, else 0

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -69,6 +71,46 @@ TEST(BlockWriter, AppendsAfterWhatIsThere) {
   char* end = camera::append_block(b, camera::append_block(a, out.data()));
   out.resize(static_cast<std::size_t>(end - out.data()));
   EXPECT_EQ(out, block_of(a) + block_of(b));
+}
+
+std::string expected_block(const std::string& name, const std::int32_t (&v)[7]) {
+  auto n = [&v](int i) { return std::to_string(v[i]); };
+  return "{\n\"classname\" \"info_camera\"\n\"name\" \"" + name + "\"\n\"origin\" \"" + n(0) + " " +
+         n(1) + " " + n(2) + "\"\n\"angles\" \"" + n(3) + " " + n(4) + " " + n(5) +
+         "\"\n\"fov\" \"" + n(6) + "\"\n}\n";
+}
+
+TEST(BlockWriter, WritesEveryIntegerWithTheFewestDigits) {
+  // Each side of every power of ten, both signs, the extremes, and random values.
+  std::vector<std::int32_t> values = {0, INT32_MIN, INT32_MIN + 1, INT32_MAX};
+  for (std::int64_t power = 1; power <= 1000000000; power *= 10) {
+    for (const std::int64_t n : {power - 1, power, power + 1}) {
+      values.push_back(static_cast<std::int32_t>(n));
+      values.push_back(static_cast<std::int32_t>(-n));
+    }
+  }
+  std::mt19937 random(11);
+  for (int i = 0; i < 20000; ++i) {
+    const int digits = static_cast<int>(random() % 10);
+    values.push_back(static_cast<std::int32_t>(random()) >> (3 * digits));
+  }
+  for (std::size_t i = 0; i + 7 <= values.size(); ++i) {
+    const std::int32_t v[7] = {values[i],     values[i + 1], values[i + 2], values[i + 3],
+                               values[i + 4], values[i + 5], values[i + 6]};
+    const auto record = make_record("n", v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+    ASSERT_EQ(block_of(record), expected_block("n", v)) << "values from index " << i;
+  }
+}
+
+TEST(BlockWriter, WritesNamesOfEveryLength) {
+  // Short names are copied in whole words: around the word sizes, and long ones.
+  const std::int32_t v[7] = {1, -2, 3, 4, 5, 6, 90};
+  for (const std::size_t length : {1, 7, 8, 9, 15, 16, 17, 63, 64, 65, 128, 500, 1021}) {
+    std::string name;
+    for (std::size_t i = 0; i < length; ++i) name += static_cast<char>('a' + i % 26);
+    const auto record = make_record(name, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+    EXPECT_EQ(block_of(record), expected_block(name, v)) << "name of " << length << " bytes";
+  }
 }
 
 }  // namespace
