@@ -77,8 +77,9 @@ int match_by_the_rules(const char* p, const char* end, CameraRecord& record) {
 //
 //   "<name>" x=<n> y=<n> z=<n> pitch=<n> yaw=<n> roll=<n> fov=<n>
 //
-// in a text shorter than 64 bytes, with single spaces, no sign but '-' and at
-// most seven digits: nearly every camera line. The rules above read it with a
+// with a name of at most 61 bytes, at most 63 bytes from its closing quote to
+// the end of the text, single spaces, no sign but '-' and at most seven
+// digits: nearly every camera line. The rules above read it with a
 // loop per byte, and since the lengths of the name and of the numbers change
 // from line to line, the branches that end those loops are mispredicted again
 // and again. Here the bytes of interest are found all at once, as bit masks of
@@ -170,13 +171,14 @@ bool read_usual_item(UsualText& text, int& end, CameraRecord& record) {
 }
 
 int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& record) {
-  if (length == 0 || length >= kWindow || bytes[0] != '"') return kUnusual;
-  const std::uint64_t in_text = (std::uint64_t{1} << length) - 1;
-  const Window64 window(bytes);
+  if (length == 0 || bytes[0] != '"') return kUnusual;
+  const Window64 head(bytes);
+  const std::uint64_t in_head =
+      length < kWindow ? (std::uint64_t{1} << length) - 1 : ~std::uint64_t{0};
 
   // The name ends at the first quote or NUL after the opening quote; only a quote closes it.
   const std::uint64_t name_ends =
-      window.bytes_equal_to_either('"', '\0') & in_text & ~std::uint64_t{1};
+      head.bytes_equal_to_either('"', '\0') & in_head & ~std::uint64_t{1};
   if (name_ends == 0) return kUnusual;
   const int close = lowest_bit(name_ends);
   if (close == 1 || bytes[close] != '"') return kUnusual;
@@ -184,10 +186,18 @@ int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& reco
   std::memcpy(record.name, bytes + 1, kWindow);
   record.name_length = static_cast<std::size_t>(close - 1);
 
-  const std::uint64_t after_name = in_text & ~((std::uint64_t{2} << close) - 1);
-  UsualText text{bytes, static_cast<int>(length), window.bytes_equal_to('=') & after_name,
-                 window.bytes_equal_to('-') & after_name, window.digits() & after_name};
-  int end = close + 1;  // the end of the item before
+  // The items are read from one window: the same one when the whole line fits
+  // it, else one that starts at the closing quote, which leaves them all of it.
+  const int shift = length < kWindow ? 0 : close;
+  const std::size_t rest = length - static_cast<std::size_t>(shift);
+  if (rest >= kWindow) return kUnusual;
+  const Window64 items = shift == 0 ? head : Window64(bytes + shift);
+  const int quote = close - shift;
+  const std::uint64_t after_name =
+      ((std::uint64_t{1} << rest) - 1) & ~((std::uint64_t{2} << quote) - 1);
+  UsualText text{bytes + shift, static_cast<int>(rest), items.bytes_equal_to('=') & after_name,
+                 items.bytes_equal_to('-') & after_name, items.digits() & after_name};
+  int end = quote + 1;  // the end of the item before
   if (!read_usual_item<kX>(text, end, record) || !read_usual_item<kY>(text, end, record) ||
       !read_usual_item<kZ>(text, end, record) || !read_usual_item<kPitch>(text, end, record) ||
       !read_usual_item<kYaw>(text, end, record) || !read_usual_item<kRoll>(text, end, record)) {
@@ -195,7 +205,7 @@ int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& reco
   }
   if (read_usual_item<kFov>(text, end, record)) return 8;
   // No fov: seven items when nothing but the line feed follows the roll number.
-  if (end == text.length || (end + 1 == text.length && bytes[end] == '\n')) return 7;
+  if (end == text.length || (end + 1 == text.length && text.bytes[end] == '\n')) return 7;
   return kUnusual;
 }
 

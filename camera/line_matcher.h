@@ -27,8 +27,9 @@ namespace camera {
 int match_camera_line(std::string_view text, CameraRecord& record);
 
 // How many bytes from its start the in-place matcher may read, whatever the
-// length of the text: the usual layout is read a whole word at a time.
-constexpr std::size_t kMatchReadAhead = 80;
+// length of the text: the usual layout is read a whole word at a time, from a
+// window of 64 bytes that may start as far as 62 bytes in.
+constexpr std::size_t kMatchReadAhead = 136;
 
 // The same, for text of `length` bytes that is followed in memory by other
 // readable bytes (which do not count), so that at least kMatchReadAhead bytes

@@ -84,7 +84,7 @@ class NearMissLines {
 };
 
 // The usual layout, "<name>" x=<n> ... roll=<n> fov=<n>, with names and
-// numbers of many lengths around the 64 bytes the faster road reads, then
+// numbers of many lengths around the 64-byte windows the faster road reads, then
 // often a byte or two replaced, removed or added.
 class MutatedUsualLines {
  public:
@@ -92,7 +92,7 @@ class MutatedUsualLines {
 
   std::string next() {
     std::string line = "\"";
-    const int name_length = 1 + below(30);
+    const int name_length = 1 + below(below(3) == 0 ? 70 : 30);
     for (int i = 0; i < name_length; ++i) line += pick("abz09 =-");
     line += '"';
     for (const char* key : {"x", "y", "z", "pitch", "yaw", "roll", "fov"}) {
