@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "camera/byte_lanes.h"
-
 namespace camera {
 namespace {
 
@@ -48,42 +46,55 @@ char* put_long(char* out, std::uint32_t n) {
   return out + length;
 }
 
-// The decimal text of every number below 10000, one to four digits in the
-// lanes of a word, the first in the lowest lane, the unused lanes zero. Camera
-// lists hold mostly such numbers, of lengths that change from one number to
-// the next: a lookup writes them with no branch on the length. (40 KB.)
-struct SmallNumbers {
-  std::uint32_t text[10000];
+// The decimal text of every number from -9999 to 9999, sign included, in the
+// low lanes of a word (the first character in the lowest lane), and its length
+// in the top lane. Camera lists hold mostly such numbers, of lengths that change
+// from one number to the next: a lookup writes them with no branch on the
+// length. (160 KB, of which a list of the usual coordinates and angles reads a
+// few.)
+constexpr std::int32_t kShortest = -9999;
+constexpr std::int32_t kLongest = 9999;
+
+struct ShortNumbers {
+  std::uint64_t text[kLongest - kShortest + 1];
 };
 
-constexpr SmallNumbers small_numbers() {
-  SmallNumbers numbers{};
-  for (std::uint32_t n = 0; n < 10000; ++n) {
-    std::uint32_t text = 0;
-    std::uint32_t rest = n;
+constexpr ShortNumbers short_numbers() {
+  ShortNumbers numbers{};
+  for (std::int32_t n = kShortest; n <= kLongest; ++n) {
+    std::uint64_t text = 0;
+    std::uint64_t length = 0;
+    std::uint32_t rest = static_cast<std::uint32_t>(n < 0 ? -n : n);
     do {  // from the last digit: each shifts the ones after it up a lane
       text = text << 8 | ('0' + rest % 10);
       rest /= 10;
+      ++length;
     } while (rest != 0);
-    numbers.text[n] = text;
+    if (n < 0) {
+      text = text << 8 | '-';
+      ++length;
+    }
+    numbers.text[n - kShortest] = text | length << 56;
   }
   return numbers;
 }
 
-constexpr SmallNumbers kSmallNumbers = small_numbers();
+constexpr ShortNumbers kShortNumbers = short_numbers();
 
-// Writes `value` in decimal. A minus sign is written in any case and kept only
-// for a negative value; the bytes after the number are overwritten by what
-// follows it in the block.
+// Writes `value` in decimal. The bytes after the number are overwritten by
+// what follows it in the block.
 inline char* put(char* out, std::int32_t value) {
-  *out = '-';
-  out += value < 0;
-  const std::uint32_t n =
-      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  if (n >= 10000) return put_long(out, n);
-  const std::uint32_t text = kSmallNumbers.text[n];
+  const std::uint32_t index =
+      static_cast<std::uint32_t>(value) - static_cast<std::uint32_t>(kShortest);
+  if (index > static_cast<std::uint32_t>(kLongest - kShortest)) {
+    *out = '-';
+    out += value < 0;
+    return put_long(out, value < 0 ? 0u - static_cast<std::uint32_t>(value)
+                                   : static_cast<std::uint32_t>(value));
+  }
+  const std::uint64_t text = kShortNumbers.text[index];
   std::memcpy(out, &text, sizeof text);
-  return out + lane_count(text);
+  return out + (text >> 56);
 }
 
 // Names are mostly short and of many lengths: a copy of a fixed 64 bytes

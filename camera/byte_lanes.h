@@ -33,27 +33,16 @@ inline std::uint32_t load_four_lanes(const char* bytes) {
 }
 
 // The index of the lowest bit set; `bits` is not zero.
-inline int lowest_bit(std::uint64_t bits) {
+inline std::size_t lowest_bit(std::uint64_t bits) {
 #if defined(__GNUC__)
-  return __builtin_ctzll(bits);
+  return static_cast<unsigned>(__builtin_ctzll(bits));
 #else
-  int bit = 0;
+  std::size_t bit = 0;
   while ((bits & 1) == 0) {
     bits >>= 1;
     ++bit;
   }
   return bit;
-#endif
-}
-
-// The number of lanes up to the highest that is not zero; `lanes` is not zero.
-inline int lane_count(std::uint32_t lanes) {
-#if defined(__GNUC__)
-  return 4 - __builtin_clz(lanes) / 8;
-#else
-  int count = 0;
-  for (; lanes != 0; lanes >>= 8) ++count;
-  return count;
 #endif
 }
 
@@ -76,11 +65,13 @@ class Window64 {
     return bits([wanted](__m128i chunk) { return _mm_cmpeq_epi8(chunk, wanted); });
   }
 
-  std::uint64_t bytes_equal_to_either(char a, char b) const {
+  std::uint64_t bytes_equal_to_any(char a, char b, char c) const {
     const __m128i first = _mm_set1_epi8(a);
     const __m128i second = _mm_set1_epi8(b);
-    return bits([first, second](__m128i chunk) {
-      return _mm_or_si128(_mm_cmpeq_epi8(chunk, first), _mm_cmpeq_epi8(chunk, second));
+    const __m128i third = _mm_set1_epi8(c);
+    return bits([first, second, third](__m128i chunk) {
+      return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, first), _mm_cmpeq_epi8(chunk, second)),
+                          _mm_cmpeq_epi8(chunk, third));
     });
   }
 

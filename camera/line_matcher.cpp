@@ -136,38 +136,43 @@ constexpr UsualItem kRoll = usual_item(" roll=", &CameraRecord::roll);
 constexpr UsualItem kFov = usual_item(" fov=", &CameraRecord::fov);
 
 // What is known of the text of the usual layout; all bits are within the text.
+// (Positions are of the machine's word size, so that no index is widened.)
 struct UsualText {
   const char* bytes;
-  int length;
-  std::uint64_t equals;  // the '=' signs not read yet
-  std::uint64_t minus_signs;
+  std::size_t length;
+  std::uint64_t equals;  // the '=' signs not read yet (and any quote or NUL after the name)
   std::uint64_t digits;
+  std::uint64_t minus_signs;  // moved down a lane: a sign's bit stands at the '=' before it
 };
 
 // Reads `item` at the next '=' and moves `end` past its number; false if the
 // item does not stand right after `end`, the end of the item before. (The item
 // is a template argument so that its key and field are constants in the code.)
 template <const UsualItem& item>
-bool read_usual_item(UsualText& text, int& end, CameraRecord& record) {
+bool read_usual_item(UsualText& text, std::size_t& end, CameraRecord& record) {
   if (text.equals == 0) return false;
-  const int sign_at = lowest_bit(text.equals);
+  const std::size_t sign_at = lowest_bit(text.equals);
   text.equals &= text.equals - 1;
-  const int negative = static_cast<int>(text.minus_signs >> (sign_at + 1) & 1);
-  const int start = sign_at + 1 + negative;  // below 64: the text is shorter than the window
-  const int digits = lowest_bit(~(text.digits >> start));
-  // The digit lanes, moved up to be the last of eight (or of four: half the work).
-  const std::uint32_t magnitude =
-      digits <= 4
-          ? four_digits_value(load_four_lanes(text.bytes + start) << 8 * ((4 - digits) & 3))
-          : eight_digits_value(load_eight_lanes(text.bytes + start) << 8 * ((8 - digits) & 7));
-  record.*item.field = static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude);
+  const std::uint32_t negative = static_cast<std::uint32_t>(text.minus_signs >> sign_at) & 1;
+  // Below 64: the text is shorter than the window.
+  const std::size_t start = sign_at + 1 + negative;
+  const std::size_t digits = lowest_bit(~(text.digits >> start));
+  // The digit lanes, moved up to be the last of four, or of eight; one to seven digits.
+  std::uint32_t magnitude;
+  if (digits - 1 < 4) {
+    magnitude = four_digits_value(load_four_lanes(text.bytes + start) << 8 * (4 - digits));
+  } else if (digits - 5 < 3) {
+    magnitude = eight_digits_value(load_eight_lanes(text.bytes + start) << 8 * (8 - digits));
+  } else {
+    return false;
+  }
+  record.*item.field = static_cast<std::int32_t>((magnitude ^ (0u - negative)) + negative);
 
-  // The key's lanes end with its '=', so they match only where the layout
-  // puts this '=': right after the item before (whose number holds no '=').
-  const bool fits = (load_eight_lanes(text.bytes + end) & item.mask) == item.lanes &&
-                    static_cast<unsigned>(digits - 1) < 7;  // one to seven digits
-  if (fits) end = start + digits;
-  return fits;
+  // The key's lanes end with its '=', so they match only where the layout puts
+  // this '=': right after the item before, whose number holds no '=', quote or NUL.
+  if ((load_eight_lanes(text.bytes + end) & item.mask) != item.lanes) return false;
+  end = start + digits;
+  return true;
 }
 
 int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& record) {
@@ -176,28 +181,32 @@ int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& reco
   const std::uint64_t in_head =
       length < kWindow ? (std::uint64_t{1} << length) - 1 : ~std::uint64_t{0};
 
-  // The name ends at the first quote or NUL after the opening quote; only a quote closes it.
-  const std::uint64_t name_ends =
-      head.bytes_equal_to_either('"', '\0') & in_head & ~std::uint64_t{1};
+  // Quotes, NULs and '=' signs, in one mask. The name ends at the first of
+  // them after the opening quote, and only a quote closes it (a name holding
+  // an '=' is left to the rules). After the name the next of them ends the
+  // next key, unless the key check below fails.
+  const std::uint64_t head_marks = head.bytes_equal_to_any('"', '\0', '=');
+  const std::uint64_t name_ends = head_marks & in_head & ~std::uint64_t{1};
   if (name_ends == 0) return kUnusual;
-  const int close = lowest_bit(name_ends);
+  const std::size_t close = lowest_bit(name_ends);
   if (close == 1 || bytes[close] != '"') return kUnusual;
   // The name fits the window, so a fixed-size copy of the whole window holds it.
   std::memcpy(record.name, bytes + 1, kWindow);
-  record.name_length = static_cast<std::size_t>(close - 1);
+  record.name_length = close - 1;
 
   // The items are read from one window: the same one when the whole line fits
   // it, else one that starts at the closing quote, which leaves them all of it.
-  const int shift = length < kWindow ? 0 : close;
-  const std::size_t rest = length - static_cast<std::size_t>(shift);
+  const std::size_t shift = length < kWindow ? 0 : close;
+  const std::size_t rest = length - shift;
   if (rest >= kWindow) return kUnusual;
   const Window64 items = shift == 0 ? head : Window64(bytes + shift);
-  const int quote = close - shift;
+  const std::size_t quote = close - shift;
   const std::uint64_t after_name =
       ((std::uint64_t{1} << rest) - 1) & ~((std::uint64_t{2} << quote) - 1);
-  UsualText text{bytes + shift, static_cast<int>(rest), items.bytes_equal_to('=') & after_name,
-                 items.bytes_equal_to('-') & after_name, items.digits() & after_name};
-  int end = quote + 1;  // the end of the item before
+  const std::uint64_t marks = shift == 0 ? head_marks : items.bytes_equal_to_any('"', '\0', '=');
+  UsualText text{bytes + shift, rest, marks & after_name, items.digits() & after_name,
+                 (items.bytes_equal_to('-') & after_name) >> 1};
+  std::size_t end = quote + 1;  // the end of the item before
   if (!read_usual_item<kX>(text, end, record) || !read_usual_item<kY>(text, end, record) ||
       !read_usual_item<kZ>(text, end, record) || !read_usual_item<kPitch>(text, end, record) ||
       !read_usual_item<kYaw>(text, end, record) || !read_usual_item<kRoll>(text, end, record)) {

@@ -37,7 +37,7 @@ std::size_t next_piece_length(const char* bytes, std::size_t available, bool inp
   for (std::size_t at = 0; at < limit; at += camera::Window64::kSize) {
     std::uint64_t line_feeds = camera::Window64(bytes + at).bytes_equal_to('\n');
     if (limit - at < camera::Window64::kSize) line_feeds &= (std::uint64_t{1} << (limit - at)) - 1;
-    if (line_feeds != 0) return at + static_cast<std::size_t>(camera::lowest_bit(line_feeds)) + 1;
+    if (line_feeds != 0) return at + camera::lowest_bit(line_feeds) + 1;
   }
 #else
   if (const void* line_feed = std::memchr(bytes, '\n', limit)) {
