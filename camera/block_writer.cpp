@@ -47,11 +47,10 @@ char* put_long(char* out, std::uint32_t n) {
 }
 
 // The decimal text of every number from -9999 to 9999, sign included, in the
-// low lanes of a word (the first character in the lowest lane), and its length
-// in the top lane. Camera lists hold mostly such numbers, of lengths that change
-// from one number to the next: a lookup writes them with no branch on the
-// length. (160 KB, of which a list of the usual coordinates and angles reads a
-// few.)
+// low lanes of a word (the first character in the lowest lane) and followed by
+// a space, and its length in the top lane. Camera lists hold mostly such numbers, of lengths that
+// change from one number to the next: a lookup writes them with no branch on the length. (160 KB,
+// of which a list of the usual coordinates and angles reads a few.)
 constexpr std::int32_t kShortest = -9999;
 constexpr std::int32_t kLongest = 9999;
 
@@ -74,27 +73,29 @@ constexpr ShortNumbers short_numbers() {
       text = text << 8 | '-';
       ++length;
     }
-    numbers.text[n - kShortest] = text | length << 56;
+    numbers.text[n - kShortest] = text | std::uint64_t{' '} << 8 * length | length << 56;
   }
   return numbers;
 }
 
 constexpr ShortNumbers kShortNumbers = short_numbers();
 
-// Writes `value` in decimal. The bytes after the number are overwritten by
-// what follows it in the block.
-inline char* put(char* out, std::int32_t value) {
+// Writes `value` in decimal and a space, which counts only when `spaced`.
+// The bytes after those are overwritten by what follows in the block.
+inline char* put(char* out, std::int32_t value, bool spaced = false) {
   const std::uint32_t index =
       static_cast<std::uint32_t>(value) - static_cast<std::uint32_t>(kShortest);
   if (index > static_cast<std::uint32_t>(kLongest - kShortest)) {
     *out = '-';
     out += value < 0;
-    return put_long(out, value < 0 ? 0u - static_cast<std::uint32_t>(value)
-                                   : static_cast<std::uint32_t>(value));
+    out = put_long(out, value < 0 ? 0u - static_cast<std::uint32_t>(value)
+                                  : static_cast<std::uint32_t>(value));
+    *out = ' ';
+    return out + spaced;
   }
   const std::uint64_t text = kShortNumbers.text[index];
   std::memcpy(out, &text, sizeof text);
-  return out + (text >> 56);
+  return out + (text >> 56) + spaced;
 }
 
 // Names are mostly short and of many lengths: a copy of a fixed 64 bytes
@@ -108,10 +109,8 @@ char* put_name(char* out, const CameraRecord& record) {
 }
 
 char* put_triple(char* out, std::int32_t a, std::int32_t b, std::int32_t c) {
-  out = put(out, a);
-  *out++ = ' ';
-  out = put(out, b);
-  *out++ = ' ';
+  out = put(out, a, true);
+  out = put(out, b, true);
   return put(out, c);
 }
 
