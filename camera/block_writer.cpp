@@ -48,9 +48,10 @@ char* put_long(char* out, std::uint32_t n) {
 
 // The decimal text of every number from -9999 to 9999, sign included, in the
 // low lanes of a word (the first character in the lowest lane) and followed by
-// a space, and its length in the top lane. Camera lists hold mostly such numbers, of lengths that
-// change from one number to the next: a lookup writes them with no branch on the length. (160 KB,
-// of which a list of the usual coordinates and angles reads a few.)
+// a space, and its length in the top lane. Camera lists hold mostly such
+// numbers, of lengths that change from one number to the next: a lookup writes
+// them with no branch on the length. (160 KB, of which the usual coordinates
+// and angles read a few.)
 constexpr std::int32_t kShortest = -9999;
 constexpr std::int32_t kLongest = 9999;
 
