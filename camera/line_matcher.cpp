@@ -77,9 +77,9 @@ int match_by_the_rules(const char* p, const char* end, CameraRecord& record) {
 //
 //   "<name>" x=<n> y=<n> z=<n> pitch=<n> yaw=<n> roll=<n> fov=<n>
 //
-// with a name of at most 61 bytes, at most 63 bytes from its closing quote to
-// the end of the text, single spaces, no sign but '-' and at most seven
-// digits: nearly every camera line. The rules above read it with a
+// with a name of at most 61 bytes and no '=', at most 63 bytes from its
+// closing quote to the end of the text, single spaces, no sign but '-' and at
+// most seven digits: nearly every camera line. The rules above read it with a
 // loop per byte, and since the lengths of the name and of the numbers change
 // from line to line, the branches that end those loops are mispredicted again
 // and again. Here the bytes of interest are found all at once, as bit masks of
