@@ -52,16 +52,16 @@ char* put_long(char* out, std::uint32_t n) {
 // numbers, of lengths that change from one number to the next: a lookup writes
 // them with no branch on the length. (160 KB, of which the usual coordinates
 // and angles read a few.)
-constexpr std::int32_t kShortest = -9999;
-constexpr std::int32_t kLongest = 9999;
+constexpr std::int32_t kTableLowest = -9999;
+constexpr std::int32_t kTableHighest = 9999;
 
 struct ShortNumbers {
-  std::uint64_t text[kLongest - kShortest + 1];
+  std::uint64_t text[kTableHighest - kTableLowest + 1];
 };
 
 constexpr ShortNumbers short_numbers() {
   ShortNumbers numbers{};
-  for (std::int32_t n = kShortest; n <= kLongest; ++n) {
+  for (std::int32_t n = kTableLowest; n <= kTableHighest; ++n) {
     std::uint64_t text = 0;
     std::uint64_t length = 0;
     std::uint32_t rest = static_cast<std::uint32_t>(n < 0 ? -n : n);
@@ -74,7 +74,7 @@ constexpr ShortNumbers short_numbers() {
       text = text << 8 | '-';
       ++length;
     }
-    numbers.text[n - kShortest] = text | std::uint64_t{' '} << 8 * length | length << 56;
+    numbers.text[n - kTableLowest] = text | std::uint64_t{' '} << 8 * length | length << 56;
   }
   return numbers;
 }
@@ -85,8 +85,8 @@ constexpr ShortNumbers kShortNumbers = short_numbers();
 // The bytes after those are overwritten by what follows in the block.
 inline char* put(char* out, std::int32_t value, bool spaced = false) {
   const std::uint32_t index =
-      static_cast<std::uint32_t>(value) - static_cast<std::uint32_t>(kShortest);
-  if (index > static_cast<std::uint32_t>(kLongest - kShortest)) {
+      static_cast<std::uint32_t>(value) - static_cast<std::uint32_t>(kTableLowest);
+  if (index > static_cast<std::uint32_t>(kTableHighest - kTableLowest)) {
     *out = '-';
     out += value < 0;
     out = put_long(out, value < 0 ? 0u - static_cast<std::uint32_t>(value)

@@ -1,7 +1,6 @@
 #include "cli/convert.h"
 
 #include <cstring>
-#include <string_view>
 
 #include "camera/acceptance_rule.h"
 #include "camera/block_writer.h"
@@ -88,9 +87,9 @@ ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush) {
   for (;;) {
     while (const std::size_t length =
                next_piece_length(buffer + start, filled - start, input_ended)) {
-      const std::string_view piece(buffer + start, length);
+      const char* const piece = buffer + start;
       start += length;
-      const int items = camera::match_camera_line_in_place(piece.data(), piece.size(), record);
+      const int items = camera::match_camera_line_in_place(piece, length, record);
       if (!camera::accept_camera_line(items, record)) continue;
       if (const int error = out.append_block(record)) return {Outcome::kWriteFailed, error};
       if (flush == Flush::kEveryBlock) {
