@@ -50,7 +50,11 @@ bool read_item(const char*& cursor, const char* end, const char (&key)[N], std::
   return true;
 }
 
-int match_by_the_rules(const char* p, const char* end, CameraRecord& record) {
+}  // namespace
+
+int match_by_the_rules(const char* text, std::size_t length, CameraRecord& record) {
+  const char* p = text;
+  const char* const end = text + length;
   p = skip_space(p, end);
   if (p == end || *p != '"') return 0;
   const char* const name = ++p;
@@ -87,9 +91,9 @@ int match_by_the_rules(const char* p, const char* end, CameraRecord& record) {
 // each item is checked against the layout: no branch depends on a length.
 // Anything else is read by the rules.
 
-constexpr int kUnusual = -1;
-
 #if defined(__SSE2__)
+
+namespace {
 
 constexpr std::size_t kWindow = Window64::kSize;
 
@@ -175,6 +179,8 @@ bool read_usual_item(UsualText& text, std::size_t& end, CameraRecord& record) {
   return true;
 }
 
+}  // namespace
+
 int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& record) {
   if (length == 0 || bytes[0] != '"') return kUnusual;
   const Window64 head(bytes);
@@ -226,12 +232,10 @@ int match_usual_layout(const char*, std::size_t, CameraRecord&) {
 
 #endif
 
-}  // namespace
-
 int match_camera_line_in_place(const char* text, std::size_t length, CameraRecord& record) {
   if (length > kPieceCapacity) length = kPieceCapacity;
   const int items = match_usual_layout(text, length, record);
-  return items != kUnusual ? items : match_by_the_rules(text, text + length, record);
+  return items != kUnusual ? items : match_by_the_rules(text, length, record);
 }
 
 int match_camera_line(std::string_view text, CameraRecord& record) {

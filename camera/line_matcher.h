@@ -37,4 +37,13 @@ constexpr std::size_t kMatchReadAhead = 136;
 // end. Saves match_camera_line's copy.
 int match_camera_line_in_place(const char* text, std::size_t length, CameraRecord& record);
 
+// The in-place matcher's two ways of reading a line, apart so that tests can
+// hold one against the other. The usual layout is read a whole word at a time
+// (same room after the text as above); for any other text it returns kUnusual,
+// having written what it likes into the record. The rules read any text, one
+// byte at a time, and look at no byte past its end.
+constexpr int kUnusual = -1;
+int match_usual_layout(const char* text, std::size_t length, CameraRecord& record);
+int match_by_the_rules(const char* text, std::size_t length, CameraRecord& record);
+
 }  // namespace camera

@@ -11,13 +11,10 @@
 namespace cli {
 namespace {
 
-constexpr std::size_t kInputCapacity = kReadSize;
-constexpr std::size_t kOutputCapacity = 64 * 1024;
+constexpr std::size_t kInputCapacity = ConversionBuffers::kInputCapacity;
+constexpr std::size_t kOutputCapacity = ConversionBuffers::kOutputCapacity;
+constexpr std::size_t kReadAhead = ConversionBuffers::kReadAhead;
 static_assert(kInputCapacity > camera::kPieceCapacity, "a whole piece must fit the input buffer");
-
-// The matcher and the search for line feeds read up to this many bytes from
-// the start of a piece, past its end: the input buffer has that much room more.
-constexpr std::size_t kReadAhead = camera::kMatchReadAhead;
 #if defined(__SSE2__)
 static_assert(kReadAhead >= camera::Window64::kSize, "a window must fit the room");
 #endif
@@ -49,7 +46,7 @@ std::size_t next_piece_length(const char* bytes, std::size_t available, bool inp
 
 class OutputBuffer {
  public:
-  explicit OutputBuffer(ByteSink& sink) : sink_(sink) {}
+  OutputBuffer(ByteSink& sink, char* bytes) : sink_(sink), bytes_(bytes) {}
 
   // Returns 0, or the error number of the write that failed.
   int append_block(const camera::CameraRecord& record) {
@@ -68,20 +65,20 @@ class OutputBuffer {
 
  private:
   ByteSink& sink_;
+  char* const bytes_;  // kOutputCapacity of them
   std::size_t used_ = 0;
-  char bytes_[kOutputCapacity];
 };
 
 }  // namespace
 
-ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush) {
-  // Zeroed, so that reading ahead never reads bytes that were never written.
-  char buffer[kInputCapacity + kReadAhead] = {};
+ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
+                         ConversionBuffers& buffers) {
+  char* const buffer = buffers.input;
   std::size_t start = 0;   // the first byte not yet cut into a piece
   std::size_t filled = 0;  // the end of what has been read
   bool input_ended = false;
   int read_error = 0;
-  OutputBuffer out(output);
+  OutputBuffer out(output, buffers.output);
   camera::CameraRecord record;
 
   for (;;) {

@@ -1,6 +1,9 @@
 // The read loop: camera list in, entity blocks out.
 #pragma once
 
+#include <cstddef>
+
+#include "camera/line_matcher.h"
 #include "cli/byte_streams.h"
 
 namespace cli {
@@ -22,10 +25,27 @@ enum class Flush {
   kEveryBlock,         // a terminal: each block appears as soon as it is formatted
 };
 
+// The read loop's whole working storage, a few hundred KiB: too much for the
+// stack of a thread or of a shell with a small stack limit, so the caller
+// keeps it elsewhere (static storage, or one allocation at start-up). It
+// starts zeroed, so that reading ahead never reads bytes that were never
+// written; between runs it needs no clearing.
+struct ConversionBuffers {
+  static constexpr std::size_t kInputCapacity = kReadSize;
+  static constexpr std::size_t kOutputCapacity = 64 * 1024;
+  // The matcher and the search for line feeds read up to this many bytes from
+  // the start of a piece, past its end: the input buffer has that much room more.
+  static constexpr std::size_t kReadAhead = camera::kMatchReadAhead;
+
+  char input[kInputCapacity + kReadAhead];
+  char output[kOutputCapacity];
+};
+
 // Reads `input` to its end, in pieces of one line each (a line longer than a
 // piece is read in several pieces, each matched on its own), and writes one
 // entity block for each camera line, in input order. Memory is fixed: nothing
 // grows with the input or with the length of a line.
-ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush);
+ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
+                         ConversionBuffers& buffers);
 
 }  // namespace cli

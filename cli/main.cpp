@@ -11,5 +11,7 @@ int main(int argc, char**) {
   cli::StandardOutput output;
   const cli::Flush flush =
       output.is_terminal() ? cli::Flush::kEveryBlock : cli::Flush::kWhenFullOrWaiting;
-  return cli::finish(cli::convert(input, output, flush));
+  // Static storage: zeroed before the program starts, and off the stack.
+  static cli::ConversionBuffers buffers;
+  return cli::finish(cli::convert(input, output, flush, buffers));
 }

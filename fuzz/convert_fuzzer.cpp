@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -113,7 +114,8 @@ std::string run_conversion(std::string_view input, const std::vector<std::size_t
                            int final_error, cli::Flush flush, const Expected& expected) {
   StringSink sink;
   CutSource source(input, sizes, final_error, expected, sink);
-  const cli::ConversionResult result = cli::convert(source, sink, flush);
+  static const auto buffers = std::make_unique<cli::ConversionBuffers>();
+  const cli::ConversionResult result = cli::convert(source, sink, flush, *buffers);
   FUZZ_CHECK(result.outcome ==
              (final_error ? cli::Outcome::kReadFailed : cli::Outcome::kEndOfInput));
   FUZZ_CHECK(result.error == final_error);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -56,6 +57,13 @@ class StringSink : public cli::ByteSink {
   int fail_after_;
 };
 
+// One set of buffers for every run, as the program has: a run must not depend
+// on what an earlier one left in them.
+cli::ConversionBuffers& buffers() {
+  static const auto shared = std::make_unique<cli::ConversionBuffers>();
+  return *shared;
+}
+
 std::string line(const std::string& name, int fov = -1) {
   std::string s = "\"" + name + "\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6";
   if (fov >= 0) s += " fov=" + std::to_string(fov);
@@ -88,7 +96,7 @@ std::string first_difference(const std::string& got, const std::string& want) {
 std::string convert_in_reads(const std::string& input, std::vector<std::size_t> sizes) {
   ScriptedSource source(input, std::move(sizes));
   StringSink sink;
-  const auto result = cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting);
+  const auto result = cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting, buffers());
   EXPECT_EQ(result.outcome, cli::Outcome::kEndOfInput);
   return sink.text;
 }
@@ -149,7 +157,7 @@ TEST(Convert, ReadFailureKeepsWhatWasRead) {
   // The failure cuts the last line short: that piece is matched like any other.
   ScriptedSource source(line("a") + line("b").substr(0, 37), {5}, EIO);
   StringSink sink;
-  const auto result = cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting);
+  const auto result = cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting, buffers());
   EXPECT_EQ(result.outcome, cli::Outcome::kReadFailed);
   EXPECT_EQ(result.error, EIO);
   EXPECT_EQ(sink.text, block("a") + block("b"));
@@ -160,7 +168,7 @@ TEST(Convert, WriteFailureStopsTheRun) {
   for (int i = 0; i < 10; ++i) input += line("w");
   ScriptedSource source(input, {input.size()});
   StringSink sink(1);
-  const auto result = cli::convert(source, sink, cli::Flush::kEveryBlock);
+  const auto result = cli::convert(source, sink, cli::Flush::kEveryBlock, buffers());
   EXPECT_EQ(result.outcome, cli::Outcome::kWriteFailed);
   EXPECT_EQ(result.error, ENOSPC);
   EXPECT_EQ(sink.writes.size(), 1u);
@@ -172,7 +180,7 @@ TEST(Convert, HandsOnOutputBeforeWaitingForInput) {
   const std::string input = line("p") + line("q") + line("r");
   ScriptedSource source(input, {line("p").size()});
   StringSink sink;
-  cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting);
+  cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting, buffers());
   EXPECT_EQ(sink.writes, (std::vector<std::string>{block("p"), block("q"), block("r")}));
 }
 
@@ -180,7 +188,7 @@ TEST(Convert, TerminalGetsEveryBlockAtOnce) {
   const std::string input = line("p") + line("q") + line("r");
   ScriptedSource source(input, {input.size()});
   StringSink sink;
-  cli::convert(source, sink, cli::Flush::kEveryBlock);
+  cli::convert(source, sink, cli::Flush::kEveryBlock, buffers());
   EXPECT_EQ(sink.writes.size(), 3u);
 }
 
@@ -189,7 +197,7 @@ TEST(Convert, LargeOutputGoesOutInLargeWrites) {
   for (int i = 0; i < 20000; ++i) input += line("big");
   ScriptedSource source(input, {input.size()});
   StringSink sink;
-  cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting);
+  cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting, buffers());
   EXPECT_EQ(sink.text.size(), 20000 * block("big").size());
   EXPECT_LT(sink.writes.size(), 200u);
 }

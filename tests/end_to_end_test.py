@@ -6,6 +6,7 @@ Usage: end_to_end_test.py PATH_TO_BRIVEL
 """
 import os
 import pty
+import resource
 import select
 import signal
 import subprocess
@@ -45,6 +46,14 @@ class Conversion(unittest.TestCase):
         with open(EXAMPLE, "rb") as f:
             got = subprocess.run([BRIVEL], stdin=f, capture_output=True, timeout=60)
         self.assertEqual((got.returncode, got.stderr), (0, b""))
+        # A stack as small as a thread's or a tight shell limit's (ulimit -s 64)
+        # must do: the read loop's storage is not on it.
+        with open(EXAMPLE, "rb") as f:
+            small_stack = subprocess.run(
+                [BRIVEL], stdin=f, capture_output=True, timeout=60,
+                preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_STACK, (64 << 10, 64 << 10)))
+        self.assertEqual((small_stack.returncode, small_stack.stderr, small_stack.stdout),
+                         (0, b"", got.stdout))
         self.assertEqual(got.stdout, b"".join([
             block(b"gate", 10, -4, 96, 0, 180, 0, 75),
             block(b"lighthouse top", -2048, 512, 1400, -35, 90, 0, 60),
