@@ -23,12 +23,13 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  # Notepad and the command prompt's `type` expect CR LF line ends.
+  # The README says which of the two programs its zip holds.
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(BRIVEL_WINDOWS_BITS 64)
   else()
     set(BRIVEL_WINDOWS_BITS 32)
   endif()
+  # Notepad and the command prompt's `type` expect CR LF line ends.
   configure_file(${CMAKE_CURRENT_LIST_DIR}/README-windows.txt
                  ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
@@ -37,6 +38,8 @@ if(WIN32)
                 ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 else()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # A static program in a .deb is an error to lintian, and a dynamic one in the
+  # tarball would not run on every Linux: each build makes the one it suits.
   get_target_property(brivel_link_options brivel LINK_OPTIONS)
   if("-static" IN_LIST brivel_link_options)
     set(CPACK_GENERATOR TGZ)
