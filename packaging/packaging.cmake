@@ -1,5 +1,7 @@
-# The packages `cpack` makes from what `cmake --install` puts in place: a .deb
-# and a tarball on Linux, a .zip for a Windows build.
+# The packages `cpack` makes from what `cmake --install` puts in place: on
+# Linux a tarball from a statically linked build (it runs on any Linux) and a
+# .deb from a dynamically linked one (-DBRIVEL_STATIC=OFF), which is what Debian
+# expects of the programs it installs; a .zip for a Windows build.
 
 set(BRIVEL_MAINTAINER "brivel maintainers <maintainers@users.noreply.c-seed-9105d9f3.example>"
     CACHE STRING "Name and e-mail address of whoever answers for the packages")
@@ -15,22 +17,46 @@ yaw, roll and an optional field of view), and writes one info_camera
 entity block for each camera line to standard output, in input order.
 Other lines are passed over without a word. See brivel(1).")
 set(CPACK_STRIP_FILES ON)
+# The same modes whatever the umask of whoever builds the packages.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
+  # The README says which of the two programs its zip holds.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(BRIVEL_WINDOWS_BITS 64)
+  else()
+    set(BRIVEL_WINDOWS_BITS 32)
+  endif()
   # Notepad and the command prompt's `type` expect CR LF line ends.
   configure_file(${CMAKE_CURRENT_LIST_DIR}/README-windows.txt
                  ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt DESTINATION .)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt
+                ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 else()
-  set(CPACK_GENERATOR DEB TGZ)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # A static program in a .deb is an error to lintian, and a dynamic one in the
+  # tarball would not run on every Linux: each build makes the one it suits.
+  get_target_property(brivel_link_options brivel LINK_OPTIONS)
+  if("-static" IN_LIST brivel_link_options)
+    set(CPACK_GENERATOR TGZ)
+  else()
+    set(CPACK_GENERATOR DEB)
+  endif()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${BRIVEL_MAINTAINER}")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # Debian ships manual pages gzipped; the tarball keeps the page as it is.
-  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/compress_manual_for_debian.cmake)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  # The manual page gzipped, the copyright file and the changelog, the program
+  # stripped as Debian strips: see debian_conventions.cmake.
+  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian_conventions.cmake)
+  set(CPACK_BRIVEL_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+  set(CPACK_BRIVEL_STRIP ${CMAKE_STRIP})
 endif()
 
 include(CPack)

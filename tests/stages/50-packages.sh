@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installing: the manual page renders without a warning; the .deb and the
-# tarball hold the program and its page, install into scratch folders, and what
-# they install runs and answers `man brivel`; so does `cmake --install`. Where
-# a Windows cross build can be made, the .zip holds brivel.exe and its README.
+# Installing: the manual page renders without a warning and its synopsis is the
+# usage message; the .deb (linked dynamically) passes lintian, installs into a
+# scratch root, works there and removes without a trace; the tarball (linked
+# statically) and `cmake --install` put the program, its page and the licence
+# in place; where the Windows cross compilers are found, the 32-bit and the
+# 64-bit zips hold brivel.exe, its README and the licence with CR LF line ends.
 # Nothing is installed on this machine itself.
 set -euo pipefail
 
-build="build-packages"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LC_ALL=C.UTF-8 MANWIDTH=80
@@ -41,6 +42,19 @@ man_shows_page() {
     silent "$(cat "$work/man.err")" &&
     grep -q 'brivel - convert a camera list into info_camera entity blocks' <<<"$out"
 }
+# Every line of a text file ends in CR LF.
+crlf_only() { same "$(grep -c $'\r$' "$1")" "$(wc -l <"$1")"; }
+# Configures FOLDER with the given options, builds it and runs cpack there.
+package() {  # package FOLDER CMAKE-OPTION...
+  local folder=$1
+  shift
+  cmake -S . -B "$folder" -DBRIVEL_TESTS=OFF "$@" >/dev/null
+  cmake --build "$folder" --parallel 2 >/dev/null
+  (cd "$folder" && cpack) >"$work/cpack.log" 2>&1 || {
+    cat "$work/cpack.log"
+    exit 1
+  }
+}
 
 echo "--- the manual page"
 # Warning class "w" is every warning; groff's "all" leaves out undefined macros.
@@ -50,100 +64,131 @@ check "groff -man -ww finds nothing to warn about" silent "$(groff -man -ww -z d
 check "the page's header carries the project's version $version" \
   grep -q "^\.TH BRIVEL 1 [0-9-]* \"brivel $version\" " doc/brivel.1
 
-echo "--- building the packages"
-cmake -S . -B "$build" -DBRIVEL_TESTS=OFF >/dev/null
-cmake --build "$build" --parallel 2 >/dev/null
-(cd "$build" && cpack) >"$work/cpack.log" 2>&1 || {
-  cat "$work/cpack.log"
-  exit 1
-}
-expected=$("$build/brivel" <examples/cameras.txt)
+echo "--- building the packages: the .deb linked dynamically, the tarball statically"
+deb_build=build-packages-deb
+tgz_build=build-packages-tgz
+package "$deb_build" -DBRIVEL_STATIC=OFF
+package "$tgz_build"
+expected=$("$tgz_build/brivel" <examples/cameras.txt)
+usage=$("$tgz_build/brivel" --version 2>&1) || true
 check "the program still takes no option, a version request included" \
-  same "$("$build/brivel" --version 2>&1; echo "status $?")" \
-  "$(printf 'Usage: brivel [< marnfile] [> camfile]\nstatus 1')"
+  same "$usage" "Usage: brivel [< marnfile] [> camfile]"
+check "the page's synopsis is the usage message" \
+  same "Usage: $(man -l doc/brivel.1 2>/dev/null | sed -n '/^SYNOPSIS/{n;s/^ *//;p}')" "$usage"
 
 echo "--- the Debian package"
-deb=$build/brivel_${version}_$(dpkg --print-architecture).deb
-check "cpack made $deb" test -f "$deb"
-check "the .deb holds the program and the gzipped page, nothing else" \
-  same "$(dpkg-deb -c "$deb" | files_of)" \
-  "$(printf './usr/bin/brivel\n./usr/share/man/man1/brivel.1.gz')"
+deb=$deb_build/brivel_${version}_$(dpkg --print-architecture).deb
+check "cpack made $deb and no tarball there" \
+  same "$(cd "$deb_build" && ls -- *.deb *.tar.gz 2>/dev/null)" "${deb##*/}"
+check "the .deb holds the program, the gzipped page, the copyright file and the changelog" \
+  same "$(dpkg-deb -c "$deb" | files_of)" "$(printf '%s\n' ./usr/bin/brivel \
+    ./usr/share/doc/brivel/changelog.gz ./usr/share/doc/brivel/copyright \
+    ./usr/share/man/man1/brivel.1.gz)"
 field() { dpkg-deb -f "$deb" "$1"; }
 check "package name, version, section" same "$(field Package) $(field Version) $(field Section)" \
   "brivel $version utils"
-check "a maintainer with an e-mail address" grep -Eq '^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$' <<<"$(field Maintainer)"
 check "a description: summary and body" \
   grep -q '^convert camera lists into info_camera entity blocks$' <<<"$(field Description | head -n 1)"
 check "a description body that points to the manual" grep -q 'brivel(1)' <<<"$(field Description)"
-# brivel is linked statically, so dpkg-shlibdeps finds nothing for it to depend on.
-check "a statically linked program that depends on no package" \
-  same "$(field Depends)$(file -b "$build/brivel" | grep -o 'statically linked')" "statically linked"
+# dpkg-shlibdeps found these from the libraries the program links with.
+check "dependencies on the C and C++ libraries, with versions" \
+  grep -Eq '^libc6 \(>= [0-9.]+\), .*libstdc\+\+6 \(>= [0-9.]+\)' <<<"$(field Depends)"
+lintian_clean() {
+  lintian --pedantic --display-info --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1
+  local status=$?
+  sed 's/^/  lintian: /' "$work/lintian.log"
+  [ "$status" = 0 ] && ! grep -q '^[EW]: ' "$work/lintian.log"
+}
+check "lintian --pedantic prints no error and no warning" lintian_clean
+mkdir "$work/deb"
+dpkg-deb -x "$deb" "$work/deb"
+check "its program is linked dynamically and stripped" \
+  grep -q 'dynamically linked.*, stripped$' <<<"$(file -b "$work/deb/usr/bin/brivel")"
+check "the changelog's newest entry is this version" \
+  same "$(zcat "$work/deb/usr/share/doc/brivel/changelog.gz" | head -n 1)" \
+  "brivel ($version) unstable; urgency=medium"
+# A scratch root whose dpkg knows the packages the .deb depends on as this
+# machine has them, so that dpkg -i checks that they are met.
 root=$work/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
-touch "$root/var/lib/dpkg/status"
-installs_into_root() {
-  dpkg --root="$root" -i "$deb" >"$work/dpkg.log" 2>&1 || {
+# The libraries' packages are named with the architecture, as a machine may
+# have them for more than one.
+dpkg-query -s $(field Depends | sed "s/ ([^)]*)//g; s/,/ /g; s/\([^ ]\+\)/\1:$(dpkg --print-architecture)/g") \
+  >"$root/var/lib/dpkg/status"
+dpkg_in_root() {
+  dpkg --root="$root" "$@" >"$work/dpkg.log" 2>&1 || {
     cat "$work/dpkg.log"
     false
   }
 }
-check "dpkg -i installs it into a scratch root" installs_into_root
+check "dpkg -i installs it into a scratch root" dpkg_in_root -i "$deb"
 check "the installed files match the package's checksums" silent "$(dpkg --root="$root" --verify brivel 2>&1)"
 check "the installed brivel converts the example" converts_example "$root/usr/bin/brivel"
 check "man brivel shows the installed page" man_shows_page MANPATH="$root/usr/share/man"
+check "dpkg -r removes it" dpkg_in_root -r brivel
+check "dpkg --purge forgets it" dpkg_in_root --purge brivel
+check "nothing of it is left in the root" \
+  silent "$(cd "$root" && find . ! -path . ! -path ./var ! -path ./var/lib ! -path './var/lib/dpkg*')"
 
 echo "--- the tarball"
-tgz=$build/brivel-$version-Linux.tar.gz
-check "cpack made $tgz" test -f "$tgz"
-check "the tarball holds bin/brivel and share/man/man1/brivel.1, nothing else" \
-  same "$(tar -tzvf "$tgz" | files_of)" "$(printf '%s\n' "brivel-$version-Linux/bin/brivel" \
-    "brivel-$version-Linux/share/man/man1/brivel.1")"
+tgz=$tgz_build/brivel-$version-Linux.tar.gz
+check "cpack made $tgz and no .deb there" \
+  same "$(cd "$tgz_build" && ls -- *.deb *.tar.gz 2>/dev/null)" "${tgz##*/}"
+check "the tarball holds bin/brivel, its page and the licence, nothing else" \
+  same "$(tar -tzvf "$tgz" | files_of)" "$(printf "brivel-$version-Linux/%s\n" bin/brivel \
+    share/doc/brivel/LICENSE share/man/man1/brivel.1)"
 mkdir "$work/local"
 tar -xzf "$tgz" --strip-components=1 -C "$work/local"
+check "its program is linked statically" \
+  grep -q 'statically linked' <<<"$(file -b "$work/local/bin/brivel")"
+check "its licence is LICENSE" cmp -s LICENSE "$work/local/share/doc/brivel/LICENSE"
 check "the unpacked brivel converts the example" converts_example "$work/local/bin/brivel"
 # man-db looks for pages beside each folder on PATH: nothing more to set up.
 check "man brivel finds the page with bin/ on PATH" man_shows_page PATH="$work/local/bin:$PATH"
 
 echo "--- cmake --install"
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-check "cmake --install puts bin/brivel and share/man/man1/brivel.1 under the prefix" \
+cmake --install "$tgz_build" --prefix "$work/prefix" >/dev/null
+check "cmake --install puts bin/brivel, its page and the licence under the prefix" \
   same "$(cd "$work/prefix" && find . -type f | sort)" \
-  "$(printf './bin/brivel\n./share/man/man1/brivel.1')"
+  "$(printf './bin/brivel\n./share/doc/brivel/LICENSE\n./share/man/man1/brivel.1')"
 check "the installed page is the one in doc/" cmp -s doc/brivel.1 "$work/prefix/share/man/man1/brivel.1"
 check "the installed brivel converts the example" converts_example "$work/prefix/bin/brivel"
 check "man brivel finds the page with bin/ on PATH" man_shows_page PATH="$work/prefix/bin:$PATH"
 
-echo "--- the Windows zip"
-toolchain=${BRIVEL_WIN32_TOOLCHAIN:-cmake/i686-w64-mingw32.cmake}
-if [ ! -f "$toolchain" ] || ! command -v i686-w64-mingw32-g++ >/dev/null; then
-  echo "skipped: no $toolchain or no i686-w64-mingw32-g++ here"
-else
-  win=$build-win32
-  cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE="$(realpath "$toolchain")" \
-    -DBRIVEL_TESTS=OFF >/dev/null
-  cmake --build "$win" --parallel 2 >/dev/null
-  (cd "$win" && cpack) >"$work/cpack-win32.log" 2>&1 || {
-    cat "$work/cpack-win32.log"
-    exit 1
-  }
-  zip=$win/brivel-$version-win32.zip
+# The two Windows zips: bits, cross compiler prefix, what `file` says of brivel.exe.
+while read -r bits prefix kind <&3; do
+  echo "--- the $bits-bit Windows zip"
+  if ! command -v "$prefix-g++" >/dev/null; then
+    echo "skipped: no $prefix-g++ here (Debian: g++-mingw-w64-${prefix%%-*})"
+    continue
+  fi
+  win=build-packages-win$bits
+  package "$win" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$prefix.cmake"
+  name=brivel-$version-win$bits
+  zip=$win/$name.zip
   check "cpack chose ZIP for the Windows build and made $zip" test -f "$zip"
-  check "the zip holds brivel.exe and README-windows.txt, nothing else" \
-    same "$(unzip -Z1 "$zip" | files_of)" "$(printf '%s\n' "brivel-$version-win32/README-windows.txt" \
-      "brivel-$version-win32/brivel.exe")"
-  unzip -q "$zip" -d "$work/zip"
-  exe=$work/zip/brivel-$version-win32/brivel.exe
-  readme=$work/zip/brivel-$version-win32/README-windows.txt
-  check "brivel.exe is a 32-bit Windows console program" \
-    grep -q 'PE32 executable (console) Intel 80386' <<<"$(file -b "$exe")"
+  check "the zip holds brivel.exe, README-windows.txt and LICENSE.txt, nothing else" \
+    same "$(unzip -Z1 "$zip" | files_of)" "$(printf "$name/%s\n" LICENSE.txt README-windows.txt brivel.exe)"
+  unzip -q "$zip" -d "$work/zip$bits"
+  exe=$work/zip$bits/$name/brivel.exe
+  readme=$work/zip$bits/$name/README-windows.txt
+  licence=$work/zip$bits/$name/LICENSE.txt
+  check "brivel.exe is a $bits-bit Windows console program" grep -q "^$kind" <<<"$(file -b "$exe")"
   # A DLL that Windows does not ship would have to sit beside brivel.exe.
   check "brivel.exe needs only the DLLs Windows ships" \
-    same "$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' |
+    same "$("$prefix-objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' |
       grep -Evx 'kernel32\.dll|msvcrt\.dll|user32\.dll|advapi32\.dll|api-ms-win-.*\.dll')" ""
   check "the README names the version" grep -q "^brivel $version for Windows" "$readme"
-  check "every line of the README ends in CR LF" \
-    same "$(grep -c $'\r$' "$readme")" "$(wc -l <"$readme")"
-fi
+  check "the README says brivel.exe is the $bits-bit program" grep -q "brivel.exe, a $bits-bit console" "$readme"
+  check "the README names both zips, to say which to pick" \
+    grep -q "brivel-$version-win32.zip.*brivel-$version-win64.zip" <<<"$(tr -d '\r\n' <"$readme")"
+  check "every line of the README ends in CR LF" crlf_only "$readme"
+  check "every line of LICENSE.txt ends in CR LF" crlf_only "$licence"
+  check "LICENSE.txt is LICENSE" same "$(tr -d '\r' <"$licence")" "$(cat LICENSE)"
+done 3<<'EOF'
+32 i686-w64-mingw32 PE32 executable (console) Intel 80386
+64 x86_64-w64-mingw32 PE32+ executable (console) x86-64
+EOF
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" = 0 ]

@@ -1,0 +1,63 @@
+# Run by cpack once the files are staged, before each package is made. A Debian
+# package follows Debian's conventions, which the other packages need not:
+# - the manual page gzipped;
+# - the licence as a machine-readable copyright file (DEP-5) in place of LICENSE;
+# - the changelog, in Debian's format, made from CHANGELOG.md;
+# - the program stripped of what Debian's own builds strip (.comment, .note).
+# gzip -n leaves out the name and time stamp, so the package comes out the same
+# from the same sources.
+if(NOT CPACK_GENERATOR STREQUAL "DEB")
+  return()
+endif()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "failed: ${ARGN}")
+  endif()
+endfunction()
+
+file(GLOB_RECURSE pages "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/share/man/man[1-9]/*.[1-9]")
+foreach(page IN LISTS pages)
+  run(gzip -9n "${page}")
+endforeach()
+
+file(GLOB_RECURSE licence "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/share/doc/brivel/LICENSE")
+if(NOT licence)
+  message(FATAL_ERROR "no share/doc/brivel/LICENSE staged")
+endif()
+get_filename_component(doc "${licence}" DIRECTORY)
+file(READ "${licence}" text)
+if(NOT text MATCHES "Copyright \\(c\\) ([^\n]+)\n")
+  message(FATAL_ERROR "${licence} names no copyright holder")
+endif()
+set(holder "${CMAKE_MATCH_1}")
+# The permission notice, each line indented by a space and blank lines as " ."
+string(FIND "${text}" "Permission is hereby granted" start)
+string(SUBSTRING "${text}" ${start} -1 notice)
+string(STRIP "${notice}" notice)
+string(REPLACE "\n\n" "\n.\n" notice "${notice}")
+string(REPLACE "\n" "\n " notice "${notice}")
+file(WRITE "${doc}/copyright"
+     "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+     "Upstream-Name: brivel\n"
+     "\n"
+     "Files: *\n"
+     "Copyright: ${holder}\n"
+     "License: Expat\n"
+     " ${notice}\n")
+file(REMOVE "${licence}")
+
+find_program(python3 python3 REQUIRED)
+run(${python3} "${CPACK_BRIVEL_SOURCE_DIR}/packaging/debian_changelog.py"
+    "${CPACK_BRIVEL_SOURCE_DIR}/CHANGELOG.md" "${CPACK_PACKAGE_VERSION}"
+    "${CPACK_DEBIAN_PACKAGE_MAINTAINER}" OUTPUT_FILE "${doc}/changelog")
+run(gzip -9n "${doc}/changelog")
+file(CHMOD "${doc}/copyright" "${doc}/changelog.gz"
+     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
+file(GLOB_RECURSE programs "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/bin/*")
+foreach(program IN LISTS programs)
+  run("${CPACK_BRIVEL_STRIP}" --remove-section=.comment --remove-section=.note
+      --strip-unneeded "${program}")
+endforeach()
