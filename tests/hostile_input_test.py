@@ -63,9 +63,11 @@ def kill_at_end(test, proc):
     return proc
 
 
-def wait(proc):
+def no_hang(call, *args, **kwargs):
+    """call(*args, **kwargs) of subprocess that must end within the hang time
+    (subprocess.run kills the program when it does not)."""
     try:
-        return proc.wait(timeout=HANG_SECONDS)
+        return call(*args, timeout=HANG_SECONDS, **kwargs)
     except subprocess.TimeoutExpired:
         raise hang("no exit") from None
 
@@ -100,24 +102,16 @@ def expected_output(data):
     return b"".join(out)
 
 
-def run(args, **kwargs):
-    """subprocess.run, which kills the program when it times out."""
-    try:
-        return subprocess.run(args, capture_output=True, timeout=HANG_SECONDS, **kwargs)
-    except subprocess.TimeoutExpired:
-        raise hang("no exit") from None
-
-
 def run_from_file(data):
     with tempfile.TemporaryFile() as source:
         source.write(data)
         source.seek(0)
-        return run([BRIVEL], stdin=source)
+        return no_hang(subprocess.run, [BRIVEL], stdin=source, capture_output=True)
 
 
 def run_in_shell(script, data=b""):
     """Runs brivel as "$0" in a shell script that redirects its streams."""
-    return run(["sh", "-c", script, BRIVEL], input=data)
+    return no_hang(subprocess.run, ["sh", "-c", script, BRIVEL], input=data, capture_output=True)
 
 
 class Brivel:
@@ -137,11 +131,11 @@ class Brivel:
                         for name, stream in streams.items() if stream is not None]
         for reader in self.readers:
             reader.start()
+        # Cleanups run last in, first out: brivel is killed, then its readers are joined.
         test.addCleanup(self._end)
+        kill_at_end(test, self.proc)
 
     def _end(self):
-        self.proc.kill()
-        self.proc.wait()
         self._close_input()
         for reader in self.readers:
             reader.join()
@@ -194,7 +188,7 @@ class Brivel:
     def finish(self):
         """Ends the input; returns the exit status, standard output and standard error."""
         self._close_input()
-        status = wait(self.proc)
+        status = no_hang(self.proc.wait)
         for reader in self.readers:
             reader.join(HANG_SECONDS)
             if reader.is_alive():
@@ -334,7 +328,7 @@ class UnusableStreams(HangGuard):
         with open("/dev/full", "wb") as full:
             writer = Brivel(self, stdout=full)
         writer.write(line(b"a"))
-        status = wait(writer.proc)
+        status = no_hang(writer.proc.wait)
         self.assertEqual((status, writer.finish()[2]),
                          (1, b"brivel: write error: No space left on device\n"))
 
@@ -352,10 +346,7 @@ class UnusableStreams(HangGuard):
             self.assertEqual(first, block(b"a"))
             ours.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         # Closed with linger 0: the connection is reset, and brivel's next read fails.
-        try:
-            rest, stderr = proc.communicate(timeout=HANG_SECONDS)
-        except subprocess.TimeoutExpired:
-            raise hang("no exit") from None
+        rest, stderr = no_hang(proc.communicate)
         self.assertEqual((proc.returncode, first + rest, stderr),
                          (1, block(b"a") + block(b"b"), b"brivel: read error: Connection reset by peer\n"))
 
@@ -379,11 +370,11 @@ class UnusableStreams(HangGuard):
         try:
             shown = read_within(head.stdout.fileno(), 100, HANG_SECONDS)
             head.stdout.close()
-            status = wait(endless.proc)
+            status = no_hang(endless.proc.wait)
         finally:
             endless.proc.kill()  # should it hang: the feeder's next write fails
             feeder.join()
-        self.assertEqual(wait(head), 0)
+        self.assertEqual(no_hang(head.wait), 0)
         self.assertEqual(feed_errors, [errno.EPIPE])
         self.assertEqual((status, endless.finish()[2], shown),
                          (-signal.SIGPIPE, b"", (block(b"a") * 2)[:100]))
