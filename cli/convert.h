@@ -25,6 +25,12 @@ enum class Flush {
   kEveryBlock,         // a terminal: each block appears as soon as it is formatted
 };
 
+// Someone may be watching a terminal; anything else is read by a program, for
+// which fewer, larger writes are cheaper.
+constexpr Flush flush_for(bool output_is_terminal) {
+  return output_is_terminal ? Flush::kEveryBlock : Flush::kWhenFullOrWaiting;
+}
+
 // The read loop's whole working storage, a few hundred KiB: too much for the
 // stack of a thread or of a shell with a small stack limit, so the caller
 // keeps it elsewhere (static storage, or one allocation at start-up). It

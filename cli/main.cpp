@@ -9,8 +9,7 @@ int main(int argc, char**) {
   if (!cli::arguments_accepted(argc)) return cli::refuse_arguments();
   cli::StandardInput input;
   cli::StandardOutput output;
-  const cli::Flush flush =
-      output.is_terminal() ? cli::Flush::kEveryBlock : cli::Flush::kWhenFullOrWaiting;
+  const cli::Flush flush = cli::flush_for(output.is_terminal());
   // Static storage: zeroed before the program starts, and off the stack.
   static cli::ConversionBuffers buffers;
   return cli::finish(cli::convert(input, output, flush, buffers));

@@ -188,8 +188,8 @@ TEST(Convert, TerminalGetsEveryBlockAtOnce) {
   const std::string input = line("p") + line("q") + line("r");
   ScriptedSource source(input, {input.size()});
   StringSink sink;
-  cli::convert(source, sink, cli::Flush::kEveryBlock, buffers());
-  EXPECT_EQ(sink.writes.size(), 3u);
+  cli::convert(source, sink, cli::flush_for(/*output_is_terminal=*/true), buffers());
+  EXPECT_EQ(sink.writes, (std::vector<std::string>{block("p"), block("q"), block("r")}));
 }
 
 TEST(Convert, LargeOutputGoesOutInLargeWrites) {
@@ -197,7 +197,7 @@ TEST(Convert, LargeOutputGoesOutInLargeWrites) {
   for (int i = 0; i < 20000; ++i) input += line("big");
   ScriptedSource source(input, {input.size()});
   StringSink sink;
-  cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting, buffers());
+  cli::convert(source, sink, cli::flush_for(/*output_is_terminal=*/false), buffers());
   EXPECT_EQ(sink.text.size(), 20000 * block("big").size());
   EXPECT_LT(sink.writes.size(), 200u);
 }

@@ -12,6 +12,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 import tty
@@ -166,6 +167,13 @@ def read_within(fd, size, seconds):
     return data
 
 
+def cpu_seconds(pid):
+    """The user and system time a running process has taken so far."""
+    with open("/proc/%d/stat" % pid) as stat:
+        fields = stat.read().rpartition(")")[2].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 class Streaming(unittest.TestCase):
     def test_record_appears_before_more_input_is_sent(self):
         proc = subprocess.Popen([BRIVEL], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
@@ -191,15 +199,23 @@ class Streaming(unittest.TestCase):
         proc = subprocess.Popen([BRIVEL], stdin=in_read, stdout=out_write)
         os.close(in_read)
         os.close(out_write)
+
+        def cpu_while_waiting():
+            time.sleep(0.2)  # brivel has come to wait
+            before = cpu_seconds(proc.pid)
+            time.sleep(1)
+            return cpu_seconds(proc.pid) - before
+
         try:
-            time.sleep(0.2)  # brivel finds no input yet
+            # Waiting must be sleeping, not trying again and again.
+            self.assertLess(cpu_while_waiting(), 0.1, "CPU seconds while waiting for input")
             os.write(in_write, line(b"slow"))
             self.assertEqual(read_within(out_read, len(block(b"slow")), 10), block(b"slow"))
             # More output than a pipe holds: brivel must wait for this reader, not fail.
             writer = threading.Thread(target=lambda: (os.write(in_write, line(b"m") * 20000),
                                                       os.close(in_write)))
             writer.start()
-            time.sleep(0.2)
+            self.assertLess(cpu_while_waiting(), 0.1, "CPU seconds while waiting for the reader")
             expected = block(b"m") * 20000
             self.assertEqual(read_within(out_read, len(expected), 20), expected)
             writer.join()
@@ -210,19 +226,36 @@ class Streaming(unittest.TestCase):
             os.close(out_read)
 
     def test_terminal_output(self):
+        # Lines from a file come in one read; a terminal still gets each block
+        # in a write of its own, as soon as it is formatted. With the terminal's
+        # output stopped (as by Ctrl-S), brivel waits in its first write, where
+        # the kernel shows how much that write holds.
+        names = (b"tty 1", b"tty 2", b"tty 3")
+        expected = b"".join(block(name) for name in names)
         controller, terminal = pty.openpty()
         tty.setraw(terminal)  # no line-end translation by the terminal itself
-        proc = subprocess.Popen([BRIVEL], stdin=subprocess.PIPE, stdout=terminal)
-        os.close(terminal)
+        termios.tcflow(terminal, termios.TCOOFF)
+        with tempfile.TemporaryFile() as source:
+            source.write(b"".join(line(name) for name in names))
+            source.seek(0)
+            proc = subprocess.Popen([BRIVEL], stdin=source, stdout=terminal)
         try:
-            proc.stdin.write(line(b"tty"))
-            proc.stdin.flush()
-            self.assertEqual(read_within(controller, len(block(b"tty")), 10), block(b"tty"))
-            proc.stdin.close()
+            first_write = None
+            deadline = time.monotonic() + 10
+            while first_write is None and time.monotonic() < deadline:
+                time.sleep(0.01)
+                with open("/proc/%d/syscall" % proc.pid) as call:
+                    fields = call.read().split()  # number, arguments...; or "running"
+                if fields[1:2] == ["0x1"]:  # writing to standard output (reads are from 0x0)
+                    first_write = int(fields[3], 16)
+            self.assertEqual(first_write, len(block(names[0])), "bytes in the first write")
+            termios.tcflow(terminal, termios.TCOON)
+            self.assertEqual(read_within(controller, len(expected), 10), expected)
             self.assertEqual(proc.wait(timeout=10), 0)
         finally:
             proc.kill()
             proc.wait()
+            os.close(terminal)
             os.close(controller)
 
 

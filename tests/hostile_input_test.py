@@ -14,6 +14,7 @@ import fcntl
 import os
 import random
 import re
+import select
 import signal
 import socket
 import struct
@@ -30,6 +31,45 @@ from end_to_end_test import block, line, read_within
 BRIVEL = None
 SANITIZED = False
 PIECE = 1023
+
+# Every run here takes a few seconds at most. One that makes no progress for
+# this long has hung: brivel is killed and the case fails, naming what hung,
+# and the cases after it fail at once, so that a hang fails the whole test
+# within seconds rather than at its overall timeout.
+HANG_SECONDS = 10
+hangs = []
+
+
+def hang(what):
+    hangs.append("%s: %s" % (HangGuard.running, what))
+    return AssertionError("brivel hung: %s within %d s" % (what, HANG_SECONDS))
+
+
+class HangGuard(unittest.TestCase):
+    running = None  # the case under way
+
+    def setUp(self):
+        if hangs:
+            self.fail("not run: brivel hung in %s" % hangs[0])
+        HangGuard.running = self.id().rpartition(".")[2]
+
+
+def kill_at_end(test, proc):
+    """Kills `proc` when the case ends, however it ends."""
+    def stop():
+        proc.kill()
+        proc.wait()
+    test.addCleanup(stop)
+    return proc
+
+
+def no_hang(call, *args, **kwargs):
+    """call(*args, **kwargs) of subprocess that must end within the hang time
+    (subprocess.run kills the program when it does not)."""
+    try:
+        return call(*args, timeout=HANG_SECONDS, **kwargs)
+    except subprocess.TimeoutExpired:
+        raise hang("no exit") from None
 
 # What brivel must write, from the rules alone: the input is cut into pieces
 # (up to and including a line feed, or 1023 bytes of a longer line), and each
@@ -66,21 +106,23 @@ def run_from_file(data):
     with tempfile.TemporaryFile() as source:
         source.write(data)
         source.seek(0)
-        return subprocess.run([BRIVEL], stdin=source, capture_output=True, timeout=120)
+        return no_hang(subprocess.run, [BRIVEL], stdin=source, capture_output=True)
 
 
 def run_in_shell(script, data=b""):
     """Runs brivel as "$0" in a shell script that redirects its streams."""
-    return subprocess.run(["sh", "-c", script, BRIVEL], input=data, capture_output=True, timeout=60)
+    return no_hang(subprocess.run, ["sh", "-c", script, BRIVEL], input=data, capture_output=True)
 
 
 class Brivel:
     """brivel reading from a pipe that the test writes to; what it writes to
     standard output (unless given elsewhere) and standard error is collected
-    as it comes, so that brivel never waits on the test."""
+    as it comes, so that brivel never waits on the test. When the case ends,
+    however it ends, brivel is killed and the threads that read from it end."""
 
-    def __init__(self, stdout=subprocess.PIPE):
+    def __init__(self, test, stdout=subprocess.PIPE):
         read_end, self.input = os.pipe()
+        os.set_blocking(self.input, False)  # so that a write can give up on brivel
         self.proc = subprocess.Popen([BRIVEL], stdin=read_end, stdout=stdout, stderr=subprocess.PIPE)
         os.close(read_end)
         self.collected = {}
@@ -89,6 +131,19 @@ class Brivel:
                         for name, stream in streams.items() if stream is not None]
         for reader in self.readers:
             reader.start()
+        # Cleanups run last in, first out: brivel is killed, then its readers are joined.
+        test.addCleanup(self._end)
+        kill_at_end(test, self.proc)
+
+    def _end(self):
+        self._close_input()
+        for reader in self.readers:
+            reader.join()
+
+    def _close_input(self):
+        if self.input is not None:
+            os.close(self.input)
+            self.input = None
 
     def _collect(self, name, stream):
         self.collected[name] = stream.read()
@@ -100,8 +155,14 @@ class Brivel:
         size = next(sizes)
         view = memoryview(data)
         while view:
-            written = os.write(self.input, view[:size])
-            view = view[written:]
+            chunk, view = view[:size], view[size:]
+            while chunk:
+                if not select.select([], [self.input], [], HANG_SECONDS)[1]:
+                    raise hang("input not read")
+                try:
+                    chunk = chunk[os.write(self.input, chunk):]
+                except BlockingIOError:
+                    pass
             size = next(sizes, size)
 
     def waiting_for_input(self):
@@ -116,37 +177,37 @@ class Brivel:
         """brivel's peak resident memory so far, taken while it waits for input.
         (Not ru_maxrss from wait4: that also counts the memory of the test
         process that forked brivel, which dwarfs brivel's own.)"""
-        deadline = time.monotonic() + 30
+        deadline = time.monotonic() + HANG_SECONDS
         while not self.waiting_for_input():
             if time.monotonic() > deadline:
-                raise AssertionError("brivel does not come to wait for input")
+                raise hang("input not all read")
             time.sleep(0.01)
         with open("/proc/%d/status" % self.proc.pid) as status:
             return int(re.search(r"VmHWM:\s*(\d+) kB", status.read()).group(1))
 
-    def finish(self, timeout=60):
+    def finish(self):
         """Ends the input; returns the exit status, standard output and standard error."""
-        if self.input is not None:
-            os.close(self.input)
-            self.input = None
-        status = self.proc.wait(timeout=timeout)
+        self._close_input()
+        status = no_hang(self.proc.wait)
         for reader in self.readers:
-            reader.join(timeout)
+            reader.join(HANG_SECONDS)
+            if reader.is_alive():
+                raise hang("output not closed")
         return status, self.collected.get("stdout"), self.collected["stderr"]
 
 
-class HugeAndRandomInput(unittest.TestCase):
+class HugeAndRandomInput(HangGuard):
     def test_two_gigabyte_line_without_line_feed(self):
         # Nearly a camera line over and over, so every piece is matched in earnest.
         pattern = b'\t"name" x=1 y=2 z=3 pitch=4 yaw=5 roll='
         chunk = pattern * ((1 << 20) // len(pattern) + 1)
         chunk = chunk[:1 << 20]
 
-        idle = Brivel()
+        idle = Brivel(self)
         idle_peak = idle.peak_memory_kib()
         self.assertEqual(idle.finish(), (0, b"", b""))
 
-        busy = Brivel()
+        busy = Brivel(self)
         started = time.monotonic()
         for _ in range(2048):
             busy.write(chunk)
@@ -176,7 +237,7 @@ class HugeAndRandomInput(unittest.TestCase):
 
         sizes = [rng.choice([rng.randrange(1, 16), rng.randrange(1, 5000), rng.randrange(1, 1 << 20)])
                  for _ in range(5000)]
-        piped = Brivel()
+        piped = Brivel(self)
         piped.write(data, sizes)
         self.assertEqual(piped.finish(), (0, whole.stdout, b""))
 
@@ -188,12 +249,12 @@ class HugeAndRandomInput(unittest.TestCase):
         data += line(b"nul").replace(b" pitch", b"\0 pitch") + b"\x1a" + line(b"last")[:-1]
         whole = run_from_file(data)
         self.assertEqual(whole.stdout, expected_output(data))
-        trickle = Brivel()
+        trickle = Brivel(self)
         trickle.write(data, [1])
         self.assertEqual(trickle.finish(), (0, whole.stdout, b""))
 
 
-class HostileBytes(unittest.TestCase):
+class HostileBytes(HangGuard):
     def assertConverts(self, data, output):
         got = run_from_file(data)
         self.assertEqual((got.returncode, got.stderr), (0, b""))
@@ -248,7 +309,7 @@ class HostileBytes(unittest.TestCase):
                             + block(b"cr", fov=7) + block(b"f"))
 
 
-class UnusableStreams(unittest.TestCase):
+class UnusableStreams(HangGuard):
     def test_streams(self):
         write_error = b"brivel: write error: Bad file descriptor\n"
         read_error = b"brivel: read error: Bad file descriptor\n"
@@ -265,9 +326,9 @@ class UnusableStreams(unittest.TestCase):
     def test_full_disk_stops_at_once(self):
         # The input stays open: brivel must not wait for more of it after a failed write.
         with open("/dev/full", "wb") as full:
-            writer = Brivel(stdout=full)
+            writer = Brivel(self, stdout=full)
         writer.write(line(b"a"))
-        status = writer.proc.wait(timeout=20)
+        status = no_hang(writer.proc.wait)
         self.assertEqual((status, writer.finish()[2]),
                          (1, b"brivel: write error: No space left on device\n"))
 
@@ -276,41 +337,44 @@ class UnusableStreams(unittest.TestCase):
             ours = socket.create_connection(listener.getsockname())
             theirs, _ = listener.accept()
         with ours:
-            proc = subprocess.Popen([BRIVEL], stdin=theirs, stdout=subprocess.PIPE,
-                                    stderr=subprocess.PIPE)
+            proc = kill_at_end(self, subprocess.Popen([BRIVEL], stdin=theirs, stdout=subprocess.PIPE,
+                                                      stderr=subprocess.PIPE))
             theirs.close()
             # One send, so brivel reads the unfinished last line with the first.
             ours.sendall(line(b"a") + line(b"b")[:-1])
-            first = read_within(proc.stdout.fileno(), len(block(b"a")), 10)
+            first = read_within(proc.stdout.fileno(), len(block(b"a")), HANG_SECONDS)
             self.assertEqual(first, block(b"a"))
             ours.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         # Closed with linger 0: the connection is reset, and brivel's next read fails.
-        rest, stderr = proc.communicate(timeout=20)
+        rest, stderr = no_hang(proc.communicate)
         self.assertEqual((proc.returncode, first + rest, stderr),
                          (1, block(b"a") + block(b"b"), b"brivel: read error: Connection reset by peer\n"))
 
     def test_reader_leaves_after_the_first_block(self):
-        head = subprocess.Popen(["head", "-c", "100"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        endless = Brivel(stdout=head.stdin)
+        head = kill_at_end(self, subprocess.Popen(["head", "-c", "100"], stdin=subprocess.PIPE,
+                                                  stdout=subprocess.PIPE))
+        endless = Brivel(self, stdout=head.stdin)
         head.stdin.close()
 
         feed_errors = []
 
         def feed():
-            deadline = time.monotonic() + 30
             try:
-                while time.monotonic() < deadline:
+                while True:
                     endless.write(line(b"a") * 1000)
             except OSError as error:  # brivel has gone, as it should
                 feed_errors.append(error.errno)
 
         feeder = threading.Thread(target=feed)
         feeder.start()
-        shown = head.stdout.read()
-        head.stdout.close()
-        status = endless.proc.wait(timeout=20)
-        feeder.join()
-        self.assertEqual(head.wait(timeout=20), 0)
+        try:
+            shown = read_within(head.stdout.fileno(), 100, HANG_SECONDS)
+            head.stdout.close()
+            status = no_hang(endless.proc.wait)
+        finally:
+            endless.proc.kill()  # should it hang: the feeder's next write fails
+            feeder.join()
+        self.assertEqual(no_hang(head.wait), 0)
         self.assertEqual(feed_errors, [errno.EPIPE])
         self.assertEqual((status, endless.finish()[2], shown),
                          (-signal.SIGPIPE, b"", (block(b"a") * 2)[:100]))

@@ -16,7 +16,8 @@ struct Case {
   int items;
   // Checked when items >= 7 (the fields of a record); name when items >= 2.
   std::string name;
-  std::int32_t x = 0, y = 0, z = 0, pitch = 0, yaw = 0, roll = 0, fov = 0;
+  std::int32_t x = 0, y = 0, z = 0, pitch = 0, yaw = 0, roll = 0;
+  std::int32_t fov = 90;  // what a line without one gets
 };
 
 std::string with_nul(std::string text, std::size_t at) {
@@ -83,14 +84,27 @@ const Case kCases[] = {
     {"NUL inside the name", with_nul("\"ab\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n", 2), 1, ""},
     {"NUL after roll", with_nul("\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 fov=7\n", 37), 7, "a", 1, 2,
      3, 4, 5, 6},
+    // The bytes on either side of the digits, '/' and ':', and digits with a bit flipped, end a
+    // number or stand where one must start.
+    {"colon after roll", "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6:\n", 7, "a", 1, 2, 3, 4, 5, 6},
+    {"slash after roll", "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6/ fov=7\n", 7, "a", 1, 2, 3, 4, 5,
+     6},
+    {"flipped digits after roll", "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\xb6\x16 fov=7\n", 7, "a",
+     1, 2, 3, 4, 5, 6},
+    {"colon after fov", "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 fov=75:\n", 8, "a", 1, 2, 3, 4, 5,
+     6, 75},
+    {"slash after fov", "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 fov=75/\n", 8, "a", 1, 2, 3, 4, 5,
+     6, 75},
+    {"colon after x", "\"b\" x=1: y=2 z=3 pitch=4 yaw=5 roll=6\n", 2, "b"},
+    {"slash after z", "\"b\" x=1 y=2 z=3/ pitch=4 yaw=5 roll=6\n", 4, "b"},
+    {"colon for a digit", "\"b\" x=1 y=2 z=3 pitch=:4 yaw=5 roll=6\n", 4, "b"},
+    {"slash for a digit", "\"b\" x=1 y=-/2 z=3 pitch=4 yaw=5 roll=6\n", 2, "b"},
 };
 
 class LineMatcherTest : public testing::TestWithParam<Case> {};
 
-TEST_P(LineMatcherTest, ReadsItemsAndFields) {
-  const Case& c = GetParam();
-  camera::CameraRecord record{};
-  const int items = camera::match_camera_line(c.text, record);
+void expect_items_of(const Case& c, const char* road, int items, camera::CameraRecord record) {
+  SCOPED_TRACE(road);
   ASSERT_EQ(items, c.items);
   if (items >= 2) {
     EXPECT_EQ(std::string(record.name, record.name_length), c.name);
@@ -106,7 +120,22 @@ TEST_P(LineMatcherTest, ReadsItemsAndFields) {
   EXPECT_EQ(record.pitch, c.pitch);
   EXPECT_EQ(record.yaw, c.yaw);
   EXPECT_EQ(record.roll, c.roll);
-  EXPECT_EQ(record.fov, items == 7 ? camera::kDefaultFov : c.fov);
+  EXPECT_EQ(record.fov, c.fov);
+}
+
+TEST_P(LineMatcherTest, ReadsItemsAndFields) {
+  const Case& c = GetParam();
+  camera::CameraRecord record{};
+  expect_items_of(c, "matcher", camera::match_camera_line(c.text, record), record);
+  // Each of its roads on its own: the rules read any line; the usual layout
+  // answers for some, and must then agree.
+  const std::string room = c.text + std::string(camera::kMatchReadAhead, '\0');
+  camera::CameraRecord by_rules{};
+  expect_items_of(c, "rules", camera::match_by_the_rules(room.data(), c.text.size(), by_rules),
+                  by_rules);
+  camera::CameraRecord usual{};
+  const int usual_items = camera::match_usual_layout(room.data(), c.text.size(), usual);
+  if (usual_items != camera::kUnusual) expect_items_of(c, "usual layout", usual_items, usual);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, LineMatcherTest, testing::ValuesIn(kCases),

@@ -5,6 +5,7 @@
 // differ among themselves).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,8 @@ class NearMissLines {
       if (chance(97)) line += '=';
       line += space();
       line += number();
+      // The bytes on either side of the digits.
+      if (chance(2)) line += pick({"/", ":"});
     }
     if (chance(20)) line += pick({" junk", ".5", "x1", " \"b\" x=1", "="});
     if (chance(80)) line += '\n';
@@ -73,7 +76,7 @@ class NearMissLines {
   std::string number() {
     std::string s;
     if (chance(40)) s += chance(50) ? '-' : '+';
-    if (chance(3)) s += pick({"-", "+", " "});
+    if (chance(3)) s += pick({"-", "+", " ", "/", ":"});
     if (chance(10)) s += std::string(static_cast<std::size_t>(below(4)), '0');
     const int digits = chance(5) ? 0 : 1 + below(chance(20) ? 14 : 4);
     for (int i = 0; i < digits; ++i) s += static_cast<char>('0' + below(10));
@@ -105,13 +108,13 @@ class MutatedUsualLines {
       const auto at = static_cast<std::size_t>(below(static_cast<int>(line.size())));
       switch (below(3)) {
         case 0:
-          line[at] = pick(" \t\n\r=-+0123456789\"xyzfov\0");
+          line[at] = pick(" \t\n\r=-+0123456789/:\"xyzfov\0");
           break;
         case 1:
           line.erase(at, 1);
           break;
         default:
-          line.insert(at, 1, pick(" =-+07\"\0"));
+          line.insert(at, 1, pick(" =-+07/:\"\0"));
       }
     }
     return line;
@@ -136,7 +139,9 @@ class MutatedUsualLines {
   std::mt19937 random_;
 };
 
-// Checks the matcher against sscanf on `line`; returns the number of items read.
+// Checks the matcher, and each of its roads on its own (the rules for any
+// line, the usual layout where it answers), against sscanf on `line`; returns
+// the number of items the matcher read.
 int expect_same_as_sscanf(const std::string& line) {
   char name[1024] = {};
   int v[7] = {};
@@ -144,17 +149,27 @@ int expect_same_as_sscanf(const std::string& line) {
       std::sscanf(line.c_str(), " \"%[^\"]\" x=%d y=%d z=%d pitch=%d yaw=%d roll=%d fov=%d ", name,
                   &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6]);
   if (expected == EOF) expected = 0;
+  const auto expect_same = [&](const char* road, int items, const camera::CameraRecord& record) {
+    EXPECT_EQ(items, expected) << road << ", line: " << line;
+    if (items >= 2) {
+      EXPECT_EQ(std::string(record.name, record.name_length), name) << road << ": " << line;
+    }
+    const std::int32_t got[7] = {record.x,   record.y,    record.z,  record.pitch,
+                                 record.yaw, record.roll, record.fov};
+    for (int k = 0; k + 1 < items && k + 1 < expected; ++k) {
+      EXPECT_EQ(got[k], v[k]) << road << ", item " << k + 2 << ": " << line;
+    }
+  };
   camera::CameraRecord record{};
   const int items = camera::match_camera_line(line, record);
-  EXPECT_EQ(items, expected) << "line: " << line;
-  if (items >= 2) {
-    EXPECT_EQ(std::string(record.name, record.name_length), name) << line;
-  }
-  const std::int32_t got[7] = {record.x,   record.y,    record.z,  record.pitch,
-                               record.yaw, record.roll, record.fov};
-  for (int k = 0; k + 1 < items && k + 1 < expected; ++k) {
-    EXPECT_EQ(got[k], v[k]) << "item " << k + 2 << ": " << line;
-  }
+  expect_same("matcher", items, record);
+  const std::size_t length = std::min(line.size(), camera::kPieceCapacity);
+  const std::string room = line.substr(0, length) + std::string(camera::kMatchReadAhead, '\0');
+  camera::CameraRecord by_rules{};
+  expect_same("rules", camera::match_by_the_rules(room.data(), length, by_rules), by_rules);
+  camera::CameraRecord usual{};
+  const int usual_items = camera::match_usual_layout(room.data(), length, usual);
+  if (usual_items != camera::kUnusual) expect_same("usual layout", usual_items, usual);
   return items;
 }
 
