@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Runs the 32-bit Windows brivel.exe under wine as a user does (files, pipes,
-the console, a full disk, a reader that goes away) and compares whole outputs
-byte for byte. On Windows the standard streams are text streams: CR LF reads as
+"""Runs a Windows brivel.exe under wine as a user does (files, pipes, the
+console, a full disk, a reader that goes away) and compares whole outputs byte
+for byte. The same cases hold for the 32-bit and the 64-bit program. On Windows the standard streams are text streams: CR LF reads as
 LF, a Ctrl-Z from a file or a pipe ends the input, and every LF written goes out
 as CR LF.
 
@@ -14,8 +14,14 @@ What a Ctrl-Z typed at the console does is not tested: wine's console ends
 the input at a Ctrl-Z typed in mid-line, where Windows' drops the rest of
 that typed line and reads on.
 
-Usage: windows_end_to_end_test.py PATH_TO_BRIVEL_EXE
+Usage: windows_end_to_end_test.py [--wine LOADER] [--winearch win32|win64] PATH_TO_BRIVEL_EXE
+
+The defaults, `wine` and win32, run the 32-bit program. A 64-bit one needs a
+win64 prefix and the 64-bit loader (Debian: --wine /usr/lib/wine/wine64): the
+`wine` script starts the 32-bit loader whenever it is installed, and fails
+where the host runs no 32-bit code.
 """
+import argparse
 import fcntl
 import os
 import pty
@@ -36,6 +42,7 @@ from end_to_end_test import line as lf_line
 
 BRIVEL = None
 WINE = None
+WINEARCH = None
 ENV = None
 WINE_HOME = None
 
@@ -61,7 +68,7 @@ def wine_env(home):
         HOME=home,
         TMPDIR=home,
         WINEPREFIX=os.path.join(home, "prefix"),
-        WINEARCH="win32",
+        WINEARCH=WINEARCH,
         WINEDEBUG="-all",  # wine's own diagnostics would mix with the program's standard error
         DISPLAY="",  # a console program needs no window: never look for an X server
         # No Mono or Gecko download prompt, no desktop menu entries.
@@ -71,10 +78,9 @@ def wine_env(home):
 
 
 def setUpModule():
-    global WINE, ENV, WINE_HOME
-    WINE = shutil.which("wine")
-    if WINE is None:
-        raise RuntimeError("wine is not installed (see .ci/install-deps)")
+    global ENV, WINE_HOME
+    if shutil.which(WINE) is None:
+        raise RuntimeError(WINE + " is not installed (see .ci/install-deps)")
     WINE_HOME = tempfile.mkdtemp(prefix="brivel-wine-")
     ENV = wine_env(WINE_HOME)
     os.mkdir(ENV["WINEPREFIX"])
@@ -334,8 +340,17 @@ class Streaming(WineTestCase):
 
 
 def main():
-    global BRIVEL
-    BRIVEL = os.path.abspath(sys.argv.pop(1))
+    global BRIVEL, WINE, WINEARCH
+    parser = argparse.ArgumentParser(description="Tests a Windows brivel.exe under wine.")
+    parser.add_argument("--wine", default="wine")
+    parser.add_argument("--winearch", choices=("win32", "win64"), default="win32")
+    parser.add_argument("brivel")
+    options, unittest_args = parser.parse_known_args()
+    BRIVEL = os.path.abspath(options.brivel)
+    WINE = shutil.which(options.wine) or options.wine
+    WINEARCH = options.winearch
+    print("running %s under %s in a %s prefix" % (BRIVEL, WINE, WINEARCH), flush=True)
+    sys.argv[1:] = unittest_args
     result = unittest.main(verbosity=2, exit=False).result
     failed = {getattr(test, "test_case", test).id() for test, _ in result.failures + result.errors}
     print("windows: %d passed, %d failed" % (result.testsRun - len(failed), len(failed)))

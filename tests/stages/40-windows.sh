@@ -1,34 +1,85 @@
 #!/usr/bin/env bash
-# The 32-bit Windows program: cross-build brivel.exe from the same source with
-# MinGW-w64, check what kind of executable it is, then run its end-to-end tests
-# under wine.
+# The Windows programs: cross-build brivel.exe for 32-bit and for 64-bit Windows
+# from the same source with MinGW-w64 and check what kind of executable each
+# is; then run the end-to-end tests under wine against one of them. The 32-bit
+# program, the one shipped, runs under 32-bit wine where this host runs 32-bit
+# code. Some hosts run 64-bit code only; 32-bit wine cannot start there, so the
+# tests run against the 64-bit program under wine64 instead.
+#
+# Which host this is is found out by starting the 32-bit wine loader.
+# BRIVEL_WINDOWS_TEST=win64 runs the 64-bit program under wine64 on any host
+# (and =win32 insists on the 32-bit one), so that both ways can be tried.
 set -euo pipefail
 exec </dev/null  # wine must never wait for a keyboard
 
-cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror
-cmake --build build-win32 --parallel 2
-exe=build-win32/brivel.exe
+# Debian's loaders; the `wine` script on the PATH would start the 32-bit one
+# whenever it is installed, even where it cannot run.
+wine32=/usr/lib/wine/wine
+wine64=/usr/lib/wine/wine64
 
 fail() {
   echo "40-windows: $*" >&2
   exit 1
 }
 
-kind=$(file -b "$exe")
-echo "$exe: $kind"
-case "$kind" in
-  "PE32 executable (console) Intel 80386"*) ;;
-  *) fail "not a PE32 console executable for Intel 80386" ;;
+# build_and_check ARCH MINGW_TARGET FILE_KIND FMODE_SYMBOL
+build_and_check() {
+  local dir=build-$1 target=$2 want_kind=$3 fmode=$4
+  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$target.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror
+  cmake --build "$dir" --parallel 2
+  local exe=$dir/brivel.exe
+  local kind
+  kind=$(file -b "$exe")
+  echo "$exe: $kind"
+  case "$kind" in
+    "$want_kind"*) ;;
+    *) fail "$exe is not a $want_kind" ;;
+  esac
+
+  # Linked statically: the only DLLs it needs are those every Windows has.
+  local dlls
+  dlls=$("$target-objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | tr '\n' ' ')
+  echo "$exe imports: $dlls"
+  [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "$exe imports DLLs beyond KERNEL32.dll and msvcrt.dll"
+
+  # The runtime's default file mode stays text: _fmode is the library's zeroed
+  # one, not set to binary by binmode.o or the like. (32-bit symbols carry a
+  # leading underscore, 64-bit ones do not.)
+  "$target-nm" "$exe" | grep " B $fmode\$" >/dev/null || fail "$exe is linked with binmode.o"
+}
+
+build_and_check win32 i686-w64-mingw32 "PE32 executable (console) Intel 80386" __fmode
+build_and_check win64 x86_64-w64-mingw32 "PE32+ executable (console) x86-64" _fmode
+
+case "${BRIVEL_WINDOWS_TEST:-}" in
+  "")
+    if started=$("$wine32" --version 2>&1); then
+      arch=win32
+      echo "40-windows: the 32-bit wine loader starts here ($started)"
+    else
+      arch=win64
+      echo "40-windows: the 32-bit wine loader $wine32 does not start here:" \
+        "${started:-no message}"
+    fi
+    ;;
+  win32 | win64)
+    arch=$BRIVEL_WINDOWS_TEST
+    echo "40-windows: BRIVEL_WINDOWS_TEST=$arch chooses the program to run"
+    ;;
+  *) fail "BRIVEL_WINDOWS_TEST is '$BRIVEL_WINDOWS_TEST'; it must be win32, win64 or unset" ;;
 esac
 
-# Linked statically: the only DLLs it needs are those every Windows has.
-dlls=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | tr '\n' ' ')
-echo "$exe imports: $dlls"
-[ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "imports DLLs beyond KERNEL32.dll and msvcrt.dll"
+if [ "$arch" = win32 ]; then
+  wine=$wine32
+  echo "40-windows: running the 32-bit build-win32/brivel.exe under 32-bit wine" \
+    "($wine, win32 prefix); the 64-bit build-win64/brivel.exe was built and checked above"
+else
+  wine=$wine64
+  echo "40-windows: the 32-bit build-win32/brivel.exe, the program shipped, was built and" \
+    "checked above but is not run here; running the 64-bit build-win64/brivel.exe under" \
+    "64-bit wine ($wine, win64 prefix) instead"
+fi
+[ -x "$wine" ] || fail "$wine is missing (Debian: wine32:i386 for 32-bit wine, wine64 for 64-bit; see .ci/install-deps)"
 
-# The runtime's default file mode stays text: _fmode is the library's zeroed
-# one, not set to binary by binmode.o or the like.
-i686-w64-mingw32-nm "$exe" | grep ' B __fmode$' >/dev/null || fail "linked with binmode.o"
-
-python3 tests/windows_end_to_end_test.py "$exe"
+python3 tests/windows_end_to_end_test.py --wine "$wine" --winearch "$arch" "build-$arch/brivel.exe"
