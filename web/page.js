@@ -31,16 +31,17 @@ async function convert() {
   if (worker) worker.terminate();
   const windowsText = $('windows').checked;
   const started = performance.now();
-  const megabytes = (current.bytes.byteLength / 1e6).toFixed(1);
-  showProgress(0, 1, `converting ${current.name} (${megabytes} MB)`);
+  const n = current.bytes.byteLength;
+  const size = n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : `${(n / 1e6).toFixed(1)} MB`;
+  showProgress(0, 1, `converting ${current.name} (${size})`);
   worker = new Worker(workerUrl);
   worker.onmessage = (event) => {
     const message = event.data;
     if (message.kind === 'progress') {
-      showProgress(message.done, message.total, `converting ${current.name} (${megabytes} MB)`);
+      showProgress(message.done, message.total, `converting ${current.name} (${size})`);
     } else if (message.kind === 'done') {
       const seconds = ((performance.now() - started) / 1000).toFixed(2);
-      showProgress(1, 1, `converted ${current.name} (${megabytes} MB) in ${seconds} s`);
+      showProgress(1, 1, `converted ${current.name} (${size}) in ${seconds} s`);
       worker.terminate();
       worker = null;
       show(message);
@@ -125,7 +126,11 @@ async function takeFile(file) {
   if (file) take(await file.arrayBuffer(), file.name);
 }
 
-$('file').addEventListener('change', (event) => takeFile(event.target.files[0]));
+$('file').addEventListener('change', async (event) => {
+  await takeFile(event.target.files[0]);
+  // Choosing the same file again (edited since, perhaps) converts it again.
+  event.target.value = '';
+});
 $('convert-paste').addEventListener('click', () => {
   take(new TextEncoder().encode($('paste').value).buffer, 'pasted list');
 });
