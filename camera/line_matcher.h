@@ -51,11 +51,11 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
 struct StopPoint {
   enum class Expected {
     kOpeningQuote,  // after any whitespace at the start
-    kName,          // a quote followed the opening quote at once
-    kClosingQuote,  // the name ran to the end of the text
+    kName,          // a byte of name: a quote, a NUL or the end came at once
+    kClosingQuote,  // the name ran to a NUL or to the end of the text
     kKey,           // the next key and its '=' (which key: the items read so far tell)
     kNumber,        // a digit, after the key's '=', whitespace and a sign
-    kNothing,       // all eight items were read
+    kNothing,       // all eight items were read; the offset is past the fov number
   };
   std::size_t offset;  // of the first byte that did not fit; `length` if the text ran out
   Expected expected;
