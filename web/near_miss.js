@@ -49,7 +49,7 @@ function nearMissReason(miss) {
     }
     case EXPECTED.number: {
       const c = rest[0];
-      if (restIsBlank) return `${key}= has no number`;
+      if (restIsBlank || /[A-Za-z]/.test(c)) return `${key}= has no number`;
       if (c === '+' || c === '-') return `two signs before the number of ${key}`;
       if (isSpace(c)) return `a space between the sign and the number of ${key}`;
       return `the number of ${key} is missing: ${quoted(c)} where a digit was expected`;

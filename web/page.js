@@ -132,7 +132,7 @@ $('file').addEventListener('change', async (event) => {
   event.target.value = '';
 });
 $('convert-paste').addEventListener('click', () => {
-  take(new TextEncoder().encode($('paste').value).buffer, 'pasted list');
+  take(new TextEncoder().encode($('paste').value).buffer, 'pasted.txt');
 });
 $('windows').addEventListener('change', convert);
 
