@@ -23,13 +23,34 @@ const char* skip_space(const char* p, const char* end) {
   return p;
 }
 
+using Expected = StopPoint::Expected;
+
+// Where the rules stopped: the command line does not ask, and this compiles to nothing.
+struct IgnoreStop {
+  void operator()(const char*, Expected) const {}
+};
+
+class RecordStop {
+ public:
+  RecordStop(const char* text, StopPoint& stop) : text_(text), stop_(stop) {}
+  void operator()(const char* at, Expected expected) const {
+    stop_ = {static_cast<std::size_t>(at - text_), expected};
+  }
+
+ private:
+  const char* text_;
+  StopPoint& stop_;
+};
+
 // Reads `key` (its letters and "=") and the number after it into `value`.
 // The key is a literal, so the comparison is a single fixed-size compare.
-template <std::size_t N>
-bool read_item(const char*& cursor, const char* end, const char (&key)[N], std::int32_t& value) {
+template <std::size_t N, typename Stop>
+bool read_item(const char*& cursor, const char* end, const char (&key)[N], std::int32_t& value,
+               const Stop& stopped) {
   constexpr std::size_t key_length = N - 1;
   const char* p = skip_space(cursor, end);
   if (static_cast<std::size_t>(end - p) < key_length || std::memcmp(p, key, key_length) != 0) {
+    stopped(p, Expected::kKey);
     return false;
   }
   p = skip_space(p + key_length, end);
@@ -38,7 +59,10 @@ bool read_item(const char*& cursor, const char* end, const char (&key)[N], std::
     negative = *p == '-';
     ++p;
   }
-  if (p == end || !is_digit(*p)) return false;
+  if (p == end || !is_digit(*p)) {
+    stopped(p, Expected::kNumber);
+    return false;
+  }
   // Unsigned arithmetic wraps, which is exactly "modulo 2^32" for any number of digits.
   std::uint32_t magnitude = 0;
   do {
@@ -50,31 +74,52 @@ bool read_item(const char*& cursor, const char* end, const char (&key)[N], std::
   return true;
 }
 
-}  // namespace
-
-int match_by_the_rules(const char* text, std::size_t length, CameraRecord& record) {
+template <typename Stop>
+int read_by_the_rules(const char* text, std::size_t length, CameraRecord& record,
+                      const Stop& stopped) {
   const char* p = text;
   const char* const end = text + length;
   p = skip_space(p, end);
-  if (p == end || *p != '"') return 0;
+  if (p == end || *p != '"') {
+    stopped(p, Expected::kOpeningQuote);
+    return 0;
+  }
   const char* const name = ++p;
   while (p != end && *p != '"' && *p != '\0') ++p;
   const std::size_t name_length = static_cast<std::size_t>(p - name);
-  if (name_length == 0) return 0;
+  if (name_length == 0) {
+    stopped(p, Expected::kName);
+    return 0;
+  }
   // Without its closing quote the name has taken the rest of the text.
-  if (p == end || *p != '"') return 1;
+  if (p == end || *p != '"') {
+    stopped(p, Expected::kClosingQuote);
+    return 1;
+  }
   std::memcpy(record.name, name, name_length);
   record.name_length = name_length;
   ++p;
 
-  if (!read_item(p, end, "x=", record.x)) return 1;
-  if (!read_item(p, end, "y=", record.y)) return 2;
-  if (!read_item(p, end, "z=", record.z)) return 3;
-  if (!read_item(p, end, "pitch=", record.pitch)) return 4;
-  if (!read_item(p, end, "yaw=", record.yaw)) return 5;
-  if (!read_item(p, end, "roll=", record.roll)) return 6;
-  if (!read_item(p, end, "fov=", record.fov)) return 7;
+  if (!read_item(p, end, "x=", record.x, stopped)) return 1;
+  if (!read_item(p, end, "y=", record.y, stopped)) return 2;
+  if (!read_item(p, end, "z=", record.z, stopped)) return 3;
+  if (!read_item(p, end, "pitch=", record.pitch, stopped)) return 4;
+  if (!read_item(p, end, "yaw=", record.yaw, stopped)) return 5;
+  if (!read_item(p, end, "roll=", record.roll, stopped)) return 6;
+  if (!read_item(p, end, "fov=", record.fov, stopped)) return 7;
+  stopped(p, Expected::kNothing);
   return 8;
+}
+
+}  // namespace
+
+int match_by_the_rules(const char* text, std::size_t length, CameraRecord& record) {
+  return read_by_the_rules(text, length, record, IgnoreStop{});
+}
+
+int match_by_the_rules(const char* text, std::size_t length, CameraRecord& record,
+                       StopPoint& stop) {
+  return read_by_the_rules(text, length, record, RecordStop(text, stop));
 }
 
 // ---- The usual layout, read without a loop per byte ------------------------------

@@ -46,4 +46,23 @@ constexpr int kUnusual = -1;
 int match_usual_layout(const char* text, std::size_t length, CameraRecord& record);
 int match_by_the_rules(const char* text, std::size_t length, CameraRecord& record);
 
+// Where the rules stopped reading a line, and what they wanted there: enough
+// to tell someone why a line they meant as a camera line was skipped.
+struct StopPoint {
+  enum class Expected {
+    kOpeningQuote,  // after any whitespace at the start
+    kName,          // a byte of name: a quote, a NUL or the end came at once
+    kClosingQuote,  // the name ran to a NUL or to the end of the text
+    kKey,           // the next key and its '=' (which key: the items read so far tell)
+    kNumber,        // a digit, after the key's '=', whitespace and a sign
+    kNothing,       // all eight items were read; the offset is past the fov number
+  };
+  std::size_t offset;  // of the first byte that did not fit; `length` if the text ran out
+  Expected expected;
+};
+
+// match_by_the_rules, telling also where it stopped. The command line never
+// asks, so the matcher above does not pay for it.
+int match_by_the_rules(const char* text, std::size_t length, CameraRecord& record, StopPoint& stop);
+
 }  // namespace camera

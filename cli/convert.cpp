@@ -13,9 +13,9 @@ namespace {
 
 constexpr std::size_t kInputCapacity = ConversionBuffers::kInputCapacity;
 constexpr std::size_t kOutputCapacity = ConversionBuffers::kOutputCapacity;
-constexpr std::size_t kReadAhead = ConversionBuffers::kReadAhead;
 static_assert(kInputCapacity > camera::kPieceCapacity, "a whole piece must fit the input buffer");
 #if defined(__SSE2__)
+constexpr std::size_t kReadAhead = ConversionBuffers::kReadAhead;
 static_assert(kReadAhead >= camera::Window64::kSize, "a window must fit the room");
 #endif
 static_assert(kOutputCapacity >= camera::kMaxBlockLength,

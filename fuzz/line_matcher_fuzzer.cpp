@@ -126,6 +126,13 @@ void check_match(std::string_view text) {
   const std::string_view seen = text.substr(0, camera::kPieceCapacity);
   if (within_sscanf_range(seen)) check_same(count, record, with_sscanf(seen));
   check_same(count, record, with_model(seen));
+
+  // Telling where the rules stopped changes nothing of what they read.
+  camera::CameraRecord again;
+  camera::StopPoint stop;
+  FUZZ_CHECK(camera::match_by_the_rules(seen.data(), seen.size(), again, stop) == count);
+  FUZZ_CHECK(stop.offset <= seen.size());
+  FUZZ_CHECK((stop.expected == camera::StopPoint::Expected::kNothing) == (count == 8));
 }
 
 }  // namespace

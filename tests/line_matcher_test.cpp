@@ -147,6 +147,40 @@ INSTANTIATE_TEST_SUITE_P(Lines, LineMatcherTest, testing::ValuesIn(kCases),
                            return name;
                          });
 
+// Where the rules stop, for telling why a line was skipped: the text before
+// the stop, and what was wanted there.
+struct StopCase {
+  std::string text;
+  std::string before_stop;
+  camera::StopPoint::Expected expected;
+};
+
+using Expected = camera::StopPoint::Expected;
+const StopCase kStops[] = {
+    {"  gate x=1\n", "  ", Expected::kOpeningQuote},
+    {"\"\" x=1\n", "\"", Expected::kName},
+    {"\"gate x=1\n", "\"gate x=1\n", Expected::kClosingQuote},
+    {"\"a\" x=10 \n", "\"a\" x=10 \n", Expected::kKey},
+    {"\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 fov =7\n", "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 ",
+     Expected::kKey},
+    {"\"a\" x=1 y=2 z= --3\n", "\"a\" x=1 y=2 z= -", Expected::kNumber},
+    {"\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 fov=7 junk\n",
+     "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 fov=7", Expected::kNothing},
+};
+
+TEST(LineMatcher, TellsWhereTheRulesStopped) {
+  for (const StopCase& c : kStops) {
+    SCOPED_TRACE(c.text);
+    ASSERT_EQ(c.text.compare(0, c.before_stop.size(), c.before_stop), 0);
+    camera::CameraRecord record{};
+    camera::StopPoint stop{};
+    const int items = camera::match_by_the_rules(c.text.data(), c.text.size(), record, stop);
+    EXPECT_EQ(items, camera::match_camera_line(c.text, record));
+    EXPECT_EQ(stop.offset, c.before_stop.size());
+    EXPECT_EQ(stop.expected, c.expected);
+  }
+}
+
 TEST(LineMatcher, KeepsLongNamesWhole) {
   // 994 bytes is the longest name that leaves room in a piece for the six required items.
   for (const std::size_t length : {std::size_t{63}, std::size_t{64}, std::size_t{994}}) {

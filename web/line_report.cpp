@@ -1,0 +1,59 @@
+#include "web/line_report.h"
+
+#include <cstring>
+
+#include "camera/acceptance_rule.h"
+
+namespace web {
+namespace {
+
+// A piece: up to and including the first line feed, or kPieceCapacity bytes
+// of a longer line, or what is left at the end of the text.
+std::size_t piece_length(const char* bytes, std::size_t available) {
+  const std::size_t limit = available < camera::kPieceCapacity ? available : camera::kPieceCapacity;
+  if (const void* line_feed = std::memchr(bytes, '\n', limit)) {
+    return static_cast<std::size_t>(static_cast<const char*>(line_feed) - bytes) + 1;
+  }
+  return limit;
+}
+
+constexpr std::size_t kProgressStep = 1 << 20;
+
+}  // namespace
+
+void report_lines(const char* text, std::size_t length, LineObserver& observer) {
+  std::size_t line_number = 1;
+  std::size_t column = 0;
+  std::size_t next_progress = kProgressStep;
+  camera::CameraRecord record;
+  for (std::size_t start = 0; start < length;) {
+    const char* const piece = text + start;
+    const std::size_t size = piece_length(piece, length - start);
+    const int items = camera::match_camera_line_in_place(piece, size, record);
+    if (camera::accept_camera_line(items, record)) {
+      observer.camera_line(record);
+    } else {
+      observer.skipped_line();
+      camera::StopPoint stop;
+      const int read = camera::match_by_the_rules(piece, size, record, stop);
+      // Blank lines, comments and other lines that do not start with a quote are not worth a word.
+      if (stop.expected != camera::StopPoint::Expected::kOpeningQuote) {
+        observer.near_miss({line_number, piece, size, column, read, stop});
+      }
+    }
+    start += size;
+    if (piece[size - 1] == '\n') {
+      ++line_number;
+      column = 0;
+    } else {
+      column += size;
+    }
+    if (start >= next_progress) {
+      observer.progress(start);
+      next_progress = start + kProgressStep;
+    }
+  }
+  observer.progress(length);
+}
+
+}  // namespace web
