@@ -27,6 +27,19 @@ inline std::uint32_t load_four_lanes(const char* bytes) {
          std::uint32_t{b[3]} << 24;
 }
 
+// The lowest lane at the lowest address, likewise.
+inline void store_eight_lanes(std::uint64_t lanes, char* bytes) {
+  auto* b = reinterpret_cast<unsigned char*>(bytes);
+  b[0] = static_cast<unsigned char>(lanes);
+  b[1] = static_cast<unsigned char>(lanes >> 8);
+  b[2] = static_cast<unsigned char>(lanes >> 16);
+  b[3] = static_cast<unsigned char>(lanes >> 24);
+  b[4] = static_cast<unsigned char>(lanes >> 32);
+  b[5] = static_cast<unsigned char>(lanes >> 40);
+  b[6] = static_cast<unsigned char>(lanes >> 48);
+  b[7] = static_cast<unsigned char>(lanes >> 56);
+}
+
 // The index of the lowest bit set; `bits` is not zero.
 inline std::size_t lowest_bit(std::uint64_t bits) {
 #if defined(__GNUC__)
