@@ -163,7 +163,7 @@ class Window64 {
   }
 
   // The top bit of each lane set where the lane's low seven bits differ from
-  // those of `c`: their difference plus 0x7F reaches the top bit unless it is zero.
+  // those of `c`: their exclusive or plus 0x7F reaches the top bit unless it is zero.
   static std::uint64_t differs(std::uint64_t word, char c) {
     return ((word & kLow) ^ every_lane(c & 0x7F)) + kLow;
   }
