@@ -5,6 +5,8 @@ Generates deterministic camera lists in WORK_DIR, checks that brivel's output
 equals the naive converter's on each, then times, alternating, on the same
 file with output to /dev/null and input through a pipe from cat:
   brivel, the naive converter (fgets, sscanf, printf) and cat itself (the floor),
+  with --portable, brivel built with the byte lanes' plain C++ implementation
+  (that of machines without SSE2),
 and brivel once more with the file itself as its standard input.
 Prints for each the median input MB/s over the elapsed time, and over the CPU
 time of the converting process alone (which other work on the machine disturbs
@@ -12,7 +14,8 @@ less), and the ratios of brivel to the naive converter; then brivel's peak
 resident memory on a small input, a large input and a single huge line without
 a line feed. Deletes the generated files.
 
-Usage: run_bench.py --brivel B --naive N --peak-rss P --work-dir D [--smoke] [--runs R]
+Usage: run_bench.py --brivel B [--portable B2] --naive N --peak-rss P --work-dir D
+                    [--smoke] [--runs R]
 
 --smoke runs on tiny inputs, once each: it only keeps the benchmark working.
 """
@@ -134,29 +137,41 @@ def run_once(command, path, through_pipe):
     return elapsed, usage.ru_utime + usage.ru_stime
 
 
-def check_same_output(brivel, naive, path, work_dir):
-    """Both converters on `path`; exits with the first difference if they part."""
+def check_same_output(programs, path, work_dir):
+    """Each of the `programs` ((label, path) pairs) on `path`; exits with the
+    first difference from the last one's output. Returns the output's size."""
     outputs = []
-    for label, program in (("brivel", brivel), ("naive", naive)):
+    for label, program in programs:
         out_path = os.path.join(work_dir, "out-" + label)
         with open(path, "rb") as source, open(out_path, "wb") as out:
             if subprocess.run([program], stdin=source, stdout=out).returncode != 0:
                 sys.exit("%s failed on %s" % (label, path))
-        outputs.append(out_path)
-    with open(outputs[0], "rb") as a, open(outputs[1], "rb") as b:
+        outputs.append((label, out_path))
+    reference_label, reference = outputs[-1]
+    for label, out_path in outputs[:-1]:
+        size = first_difference(out_path, reference)
+        if isinstance(size, tuple):
+            i, x, y = size
+            sys.exit("outputs differ on %s at byte %d:\n%s: %r\n%s: %r"
+                     % (path, i, label, x, reference_label, y))
+    for _, out_path in outputs:
+        os.remove(out_path)
+    return size
+
+
+def first_difference(path_a, path_b):
+    """The size of the two files if they are the same, else (offset, the bytes
+    of each around it)."""
+    with open(path_a, "rb") as a, open(path_b, "rb") as b:
         offset = 0
         while True:
             x, y = a.read(MIB), b.read(MIB)
             if x != y:
                 i = next((k for k in range(min(len(x), len(y))) if x[k] != y[k]), min(len(x), len(y)))
-                sys.exit("outputs differ on %s at byte %d:\nbrivel: %r\n naive: %r"
-                         % (path, offset + i, x[max(0, i - 60):i + 60], y[max(0, i - 60):i + 60]))
+                return offset + i, x[max(0, i - 60):i + 60], y[max(0, i - 60):i + 60]
             if not x:
-                break
+                return offset
             offset += len(x)
-    for out_path in outputs:
-        os.remove(out_path)
-    return offset
 
 
 def peak_rss_kib(peak_rss, brivel, feed):
@@ -202,11 +217,12 @@ def megabytes(n):
     return "%g MB" % (n / MB) if n >= MB else "%g KB" % (n / 1000)
 
 
-def time_converters(brivel, naive, path, runs):
+def time_converters(brivel, portable, naive, path, runs):
     """For each command over `runs` alternating runs: the median input MB/s over
     the elapsed time and over the CPU time, and the spread of the elapsed times."""
     commands = {
         "brivel": ([brivel], True),
+        **({"portable lanes": ([portable], True)} if portable else {}),
         "naive": ([naive], True),
         "cat": (["cat"], True),
         "brivel < file": ([brivel], False),
@@ -228,6 +244,7 @@ def time_converters(brivel, naive, path, runs):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--brivel", required=True)
+    parser.add_argument("--portable")
     parser.add_argument("--naive", required=True)
     parser.add_argument("--peak-rss", required=True)
     parser.add_argument("--work-dir", required=True)
@@ -235,6 +252,8 @@ def main():
     parser.add_argument("--runs", type=int)
     args = parser.parse_args()
     brivel, naive = os.path.abspath(args.brivel), os.path.abspath(args.naive)
+    portable = args.portable and os.path.abspath(args.portable)
+    converters = ([("portable", portable)] if portable else []) + [("brivel", brivel), ("naive", naive)]
     work = args.work_dir
     os.makedirs(work, exist_ok=True)
 
@@ -254,15 +273,20 @@ def main():
               "the median." % runs)
         for name, label, make_batch in inputs:
             write_lines(path(name), size, make_batch)
-            output_bytes = check_same_output(brivel, naive, path(name), work)
-            print("\n%s: %s in, %s out, the same from brivel and the naive converter"
-                  % (label, megabytes(os.path.getsize(path(name))), megabytes(output_bytes)))
-            speed = time_converters(brivel, naive, path(name), runs)
-            print("  %-14s %9s %9s %7s" % ("", "elapsed", "CPU", "spread"))
+            output_bytes = check_same_output(converters, path(name), work)
+            print("\n%s: %s in, %s out, the same from %s"
+                  % (label, megabytes(os.path.getsize(path(name))), megabytes(output_bytes),
+                     ", ".join(k for k, _ in converters[:-1]) + " and the naive converter"))
+            speed = time_converters(brivel, portable, naive, path(name), runs)
+            print("  %-15s %9s %9s %7s" % ("", "elapsed", "CPU", "spread"))
             for k, (elapsed, cpu, spread) in speed.items():
-                print("  %-14s %4.0f MB/s %4.0f MB/s %6.0f%%" % (k, elapsed, cpu, 100 * spread))
+                print("  %-15s %4.0f MB/s %4.0f MB/s %6.0f%%" % (k, elapsed, cpu, 100 * spread))
             print("  brivel / naive: %.1fx elapsed, %.1fx CPU"
                   % (speed["brivel"][0] / speed["naive"][0], speed["brivel"][1] / speed["naive"][1]))
+            if portable:
+                print("  portable lanes / brivel: %.0f%% elapsed, %.0f%% CPU"
+                      % (100 * speed["portable lanes"][0] / speed["brivel"][0],
+                         100 * speed["portable lanes"][1] / speed["brivel"][1]))
             speeds[name] = speed
             if name != "realistic":
                 os.remove(path(name))
@@ -290,6 +314,10 @@ def main():
           % (brivel_speed / naive_speed, verdict(brivel_speed >= 10 * naive_speed)))
     print("  brivel at least 1000 MB/s on the realistic list:              %5.0f MB/s %s"
           % (brivel_speed, verdict(brivel_speed >= 1000)))
+    if portable:
+        ratio = speeds["realistic"]["portable lanes"][0] / brivel_speed
+        print("  portable lanes at least 80%% of brivel on the realistic list:  %5.0f%%     %s"
+              % (100 * ratio, verdict(ratio >= 0.8)))
     print("  peak memory the same within 64 KiB:                           %5d KiB  %s"
           % (max(peaks) - min(peaks), verdict(max(peaks) - min(peaks) <= 64)))
     print("  peak memory under 4 MiB:                                      %5d KiB  %s"

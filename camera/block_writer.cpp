@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "camera/byte_lanes.h"
+
 namespace camera {
 namespace {
 
@@ -95,7 +97,7 @@ inline char* put(char* out, std::int32_t value, bool spaced = false) {
     return out + spaced;
   }
   const std::uint64_t text = kShortNumbers.text[index];
-  std::memcpy(out, &text, sizeof text);
+  store_eight_lanes(text, out);
   return out + (text >> 56) + spaced;
 }
 

@@ -1,35 +1,43 @@
 // Bytes handled a word at a time rather than one by one: four or eight bytes
 // as the lanes of an integer (the byte at the lowest address in the lowest
-// lane), and 64 bytes as a bit mask. Lines, and the names and numbers in them,
-// are short and of lengths that change from one to the next, so the branch
-// that ends a loop over their bytes is mispredicted again and again, which
-// costs far more than arithmetic on a whole word.
+// lane, on every machine), and 64 bytes as a bit mask. Lines, and the names
+// and numbers in them, are short and of lengths that change from one to the
+// next, so the branch that ends a loop over their bytes is mispredicted again
+// and again, which costs far more than arithmetic on a whole word.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-#error "byte lanes assume a little-endian machine"
-#endif
 
 namespace camera {
 
+// The lanes are put together byte by byte, which fixes their order whatever
+// the machine's: compilers see the pattern and emit one load (and a byte swap
+// on a big-endian machine).
 inline std::uint64_t load_eight_lanes(const char* bytes) {
-  std::uint64_t lanes;
-  std::memcpy(&lanes, bytes, sizeof lanes);
-  return lanes;
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+  return std::uint64_t{b[0]} | std::uint64_t{b[1]} << 8 | std::uint64_t{b[2]} << 16 |
+         std::uint64_t{b[3]} << 24 | std::uint64_t{b[4]} << 32 | std::uint64_t{b[5]} << 40 |
+         std::uint64_t{b[6]} << 48 | std::uint64_t{b[7]} << 56;
 }
 
 inline std::uint32_t load_four_lanes(const char* bytes) {
-  std::uint32_t lanes;
-  std::memcpy(&lanes, bytes, sizeof lanes);
-  return lanes;
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes);
+  return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
+         std::uint32_t{b[3]} << 24;
+}
+
+// The lowest lane at the lowest address, likewise.
+inline void store_eight_lanes(std::uint64_t lanes, char* bytes) {
+  auto* b = reinterpret_cast<unsigned char*>(bytes);
+  b[0] = static_cast<unsigned char>(lanes);
+  b[1] = static_cast<unsigned char>(lanes >> 8);
+  b[2] = static_cast<unsigned char>(lanes >> 16);
+  b[3] = static_cast<unsigned char>(lanes >> 24);
+  b[4] = static_cast<unsigned char>(lanes >> 32);
+  b[5] = static_cast<unsigned char>(lanes >> 40);
+  b[6] = static_cast<unsigned char>(lanes >> 48);
+  b[7] = static_cast<unsigned char>(lanes >> 56);
 }
 
 // The index of the lowest bit set; `bits` is not zero.
@@ -46,10 +54,18 @@ inline std::size_t lowest_bit(std::uint64_t bits) {
 #endif
 }
 
-#if defined(__SSE2__)
+}  // namespace camera
 
-// Sixty-four bytes, asked which of them are of a kind: bit i of the answer
-// stands for byte i.
+// Window64: sixty-four bytes, asked which of them are of a kind; bit i of the
+// answer stands for byte i. Two implementations with the same answers: SSE2,
+// and plain 64-bit words for every other machine (or any machine, with
+// BRIVEL_PORTABLE_LANES, so that it is tested and measured everywhere).
+#if defined(__SSE2__) && !defined(BRIVEL_PORTABLE_LANES)
+
+#include <emmintrin.h>
+
+namespace camera {
+
 class Window64 {
  public:
   static constexpr std::size_t kSize = 64;
@@ -98,6 +114,86 @@ class Window64 {
   __m128i chunks_[4];
 };
 
-#endif
+}  // namespace camera
+
+#else
+
+namespace camera {
+
+// Eight words of eight lanes. Each test sets the top bit of a lane where the
+// byte is of the kind (the other bits are left as they fall): exactly, lane by
+// lane, as no sum below carries out of its lane (unlike the usual
+// has-a-zero-byte test, which may also mark lanes above a true one).
+class Window64 {
+ public:
+  static constexpr std::size_t kSize = 64;
+
+  explicit Window64(const char* bytes) {
+    for (int i = 0; i < 8; ++i) words_[i] = load_eight_lanes(bytes + 8 * i);
+  }
+
+  std::uint64_t bytes_equal_to(char c) const {
+    return bits([c](std::uint64_t word) { return equal(word, c); });
+  }
+
+  std::uint64_t bytes_equal_to_any(char a, char b, char c) const {
+    return bits([a, b, c](std::uint64_t word) {
+      // Bytes asked for with the same top bit (the calls name constants, so
+      // this is decided as the program is compiled) share its comparison.
+      if (((a ^ b) | (a ^ c)) & 0x80) return equal(word, a) | equal(word, b) | equal(word, c);
+      return ~((differs(word, a) & differs(word, b) & differs(word, c)) | top_differs(word, a));
+    });
+  }
+
+  std::uint64_t digits() const {
+    // Below the top bit, adding 0x80 - '0' reaches the top bit from '0' up,
+    // and adding 0x80 - ':' from ':' up; a byte with the top bit is no digit.
+    return bits([](std::uint64_t word) {
+      const std::uint64_t low = word & kLow;
+      return (low + every_lane(0x80 - '0')) & ~((low + every_lane(0x80 - ':')) | word);
+    });
+  }
+
+ private:
+  static constexpr std::uint64_t kHigh = 0x8080808080808080;
+  static constexpr std::uint64_t kLow = ~kHigh;
+
+  static constexpr std::uint64_t every_lane(int byte) {
+    return std::uint64_t{static_cast<unsigned char>(byte)} * 0x0101010101010101;
+  }
+
+  // The top bit of each lane set where the lane's low seven bits differ from
+  // those of `c`: their exclusive or plus 0x7F reaches the top bit unless it is zero.
+  static std::uint64_t differs(std::uint64_t word, char c) {
+    return ((word & kLow) ^ every_lane(c & 0x7F)) + kLow;
+  }
+
+  // The top bit of each lane set where it differs from the top bit of `c`.
+  static std::uint64_t top_differs(std::uint64_t word, char c) {
+    return word ^ every_lane(c & 0x80);
+  }
+
+  static std::uint64_t equal(std::uint64_t word, char c) {
+    return ~(differs(word, c) | top_differs(word, c));
+  }
+
+  // The eight top bits of `word`'s lanes as the eight bits of a byte: the
+  // multiplication moves the top bit of lane i to bit 56 + i, and no two of
+  // its partial products meet.
+  static std::uint64_t top_bits(std::uint64_t word) {
+    return ((word & kHigh) * 0x0002040810204081) >> 56;
+  }
+
+  template <typename Test>
+  std::uint64_t bits(Test test) const {
+    std::uint64_t found = 0;
+    for (int i = 0; i < 8; ++i) found |= top_bits(test(words_[i])) << (8 * i);
+    return found;
+  }
+
+  std::uint64_t words_[8];
+};
 
 }  // namespace camera
+
+#endif

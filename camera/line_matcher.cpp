@@ -136,8 +136,6 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
 // each item is checked against the layout: no branch depends on a length.
 // Anything else is read by the rules.
 
-#if defined(__SSE2__)
-
 namespace {
 
 constexpr std::size_t kWindow = Window64::kSize;
@@ -268,14 +266,6 @@ int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& reco
   if (end == text.length || (end + 1 == text.length && text.bytes[end] == '\n')) return 7;
   return kUnusual;
 }
-
-#else
-
-int match_usual_layout(const char*, std::size_t, CameraRecord&) {
-  return kUnusual;
-}
-
-#endif
 
 int match_camera_line_in_place(const char* text, std::size_t length, CameraRecord& record) {
   if (length > kPieceCapacity) length = kPieceCapacity;

@@ -14,10 +14,8 @@ namespace {
 constexpr std::size_t kInputCapacity = ConversionBuffers::kInputCapacity;
 constexpr std::size_t kOutputCapacity = ConversionBuffers::kOutputCapacity;
 static_assert(kInputCapacity > camera::kPieceCapacity, "a whole piece must fit the input buffer");
-#if defined(__SSE2__)
 constexpr std::size_t kReadAhead = ConversionBuffers::kReadAhead;
 static_assert(kReadAhead >= camera::Window64::kSize, "a window must fit the room");
-#endif
 static_assert(kOutputCapacity >= camera::kMaxBlockLength,
               "a whole block must fit the output buffer");
 
@@ -27,7 +25,6 @@ static_assert(kOutputCapacity >= camera::kMaxBlockLength,
 // `bytes` is followed by at least kReadAhead readable bytes.
 std::size_t next_piece_length(const char* bytes, std::size_t available, bool input_ended) {
   const std::size_t limit = available < camera::kPieceCapacity ? available : camera::kPieceCapacity;
-#if defined(__SSE2__)
   // Sixty-four bytes at a time: most lines end in the first window, with no
   // call and no loop per byte.
   for (std::size_t at = 0; at < limit; at += camera::Window64::kSize) {
@@ -35,11 +32,6 @@ std::size_t next_piece_length(const char* bytes, std::size_t available, bool inp
     if (limit - at < camera::Window64::kSize) line_feeds &= (std::uint64_t{1} << (limit - at)) - 1;
     if (line_feeds != 0) return at + camera::lowest_bit(line_feeds) + 1;
   }
-#else
-  if (const void* line_feed = std::memchr(bytes, '\n', limit)) {
-    return static_cast<std::size_t>(static_cast<const char*>(line_feed) - bytes) + 1;
-  }
-#endif
   if (available >= camera::kPieceCapacity) return camera::kPieceCapacity;
   return input_ended ? available : 0;
 }

@@ -2,12 +2,16 @@
 """Runs the built brivel as a user does (files, pipes, a terminal, a full disk,
 a reader that goes away) and compares whole outputs byte for byte.
 
-Usage: end_to_end_test.py PATH_TO_BRIVEL
+Usage: end_to_end_test.py [--runner RUNNER] PATH_TO_BRIVEL
+
+--runner runs the program through another, e.g. `--runner qemu-s390x-static`
+for a program built for another machine.
 """
 import os
 import pty
 import resource
 import select
+import shlex
 import signal
 import subprocess
 import sys
@@ -18,7 +22,7 @@ import time
 import tty
 import unittest
 
-BRIVEL = None
+BRIVEL = None  # the command that runs brivel: the runner, if any, then the program
 USAGE = b"Usage: brivel [< marnfile] [> camfile]\n"
 EXAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples", "cameras.txt")
 
@@ -34,7 +38,7 @@ def block(name, x=1, y=-2, z=3, pitch=4, yaw=5, roll=6, fov=90):
 
 
 def run(data=b"", args=(), **kwargs):
-    return subprocess.run([BRIVEL, *args], input=data, capture_output=True, timeout=60, **kwargs)
+    return subprocess.run([*BRIVEL, *args], input=data, capture_output=True, timeout=60, **kwargs)
 
 
 class Conversion(unittest.TestCase):
@@ -45,13 +49,13 @@ class Conversion(unittest.TestCase):
 
     def test_example_list(self):
         with open(EXAMPLE, "rb") as f:
-            got = subprocess.run([BRIVEL], stdin=f, capture_output=True, timeout=60)
+            got = subprocess.run(BRIVEL, stdin=f, capture_output=True, timeout=60)
         self.assertEqual((got.returncode, got.stderr), (0, b""))
         # A stack as small as a thread's or a tight shell limit's (ulimit -s 64)
         # must do: the read loop's storage is not on it.
         with open(EXAMPLE, "rb") as f:
             small_stack = subprocess.run(
-                [BRIVEL], stdin=f, capture_output=True, timeout=60,
+                BRIVEL, stdin=f, capture_output=True, timeout=60,
                 preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_STACK, (64 << 10, 64 << 10)))
         self.assertEqual((small_stack.returncode, small_stack.stderr, small_stack.stdout),
                          (0, b"", got.stdout))
@@ -114,7 +118,7 @@ class CommandLine(unittest.TestCase):
                 read_end, write_end = os.pipe()
                 os.write(write_end, line(b"waiting"))
                 os.close(write_end)
-                got = subprocess.run([BRIVEL, *args], stdin=read_end, capture_output=True, timeout=60)
+                got = subprocess.run([*BRIVEL, *args], stdin=read_end, capture_output=True, timeout=60)
                 left = os.read(read_end, 1000)
                 os.close(read_end)
                 self.assertEqual((got.returncode, got.stdout, got.stderr), (1, b"", USAGE))
@@ -124,14 +128,14 @@ class CommandLine(unittest.TestCase):
 class Failures(unittest.TestCase):
     def test_full_disk(self):
         with open("/dev/full", "wb") as full:
-            got = subprocess.run([BRIVEL], input=line(b"a"), stdout=full, stderr=subprocess.PIPE,
+            got = subprocess.run(BRIVEL, input=line(b"a"), stdout=full, stderr=subprocess.PIPE,
                                  timeout=60)
         self.assertEqual((got.returncode, got.stderr), (1, b"brivel: write error: No space left on device\n"))
 
     def test_directory_as_input(self):
         with tempfile.TemporaryDirectory() as directory:
             fd = os.open(directory, os.O_RDONLY)
-            got = subprocess.run([BRIVEL], stdin=fd, capture_output=True, timeout=60)
+            got = subprocess.run(BRIVEL, stdin=fd, capture_output=True, timeout=60)
             os.close(fd)
         self.assertEqual((got.returncode, got.stdout, got.stderr), (1, b"", b"brivel: read error: Is a directory\n"))
 
@@ -143,7 +147,7 @@ class Failures(unittest.TestCase):
                 source.write(big)
                 source.seek(0)
                 proc = subprocess.Popen(
-                    [BRIVEL], stdin=source, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                    BRIVEL, stdin=source, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                     preexec_fn=(lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)) if ignore_sigpipe else None)
                 self.assertEqual(proc.stdout.read(len(block(b"a"))), block(b"a"))
                 proc.stdout.close()
@@ -176,7 +180,7 @@ def cpu_seconds(pid):
 
 class Streaming(unittest.TestCase):
     def test_record_appears_before_more_input_is_sent(self):
-        proc = subprocess.Popen([BRIVEL], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        proc = subprocess.Popen(BRIVEL, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         try:
             for name in (b"first", b"second"):
                 proc.stdin.write(line(name))
@@ -196,7 +200,7 @@ class Streaming(unittest.TestCase):
         out_read, out_write = os.pipe()
         os.set_blocking(in_read, False)
         os.set_blocking(out_write, False)
-        proc = subprocess.Popen([BRIVEL], stdin=in_read, stdout=out_write)
+        proc = subprocess.Popen(BRIVEL, stdin=in_read, stdout=out_write)
         os.close(in_read)
         os.close(out_write)
 
@@ -238,7 +242,7 @@ class Streaming(unittest.TestCase):
         with tempfile.TemporaryFile() as source:
             source.write(b"".join(line(name) for name in names))
             source.seek(0)
-            proc = subprocess.Popen([BRIVEL], stdin=source, stdout=terminal)
+            proc = subprocess.Popen(BRIVEL, stdin=source, stdout=terminal)
         try:
             first_write = None
             deadline = time.monotonic() + 10
@@ -260,5 +264,9 @@ class Streaming(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    BRIVEL = os.path.abspath(sys.argv.pop(1))
+    runner = []
+    if sys.argv[1] == "--runner":
+        del sys.argv[1]
+        runner = shlex.split(sys.argv.pop(1))
+    BRIVEL = runner + [os.path.abspath(sys.argv.pop(1))]
     unittest.main(verbosity=2)
