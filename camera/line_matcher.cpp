@@ -81,7 +81,7 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
 //
 //   "<name>" x=<n> y=<n> z=<n> pitch=<n> yaw=<n> roll=<n> fov=<n>
 //
-// with a name of at most 61 bytes and no '=', at most 63 bytes from its
+// with a name of at most 62 bytes and no '=', at most 63 bytes from its
 // closing quote to the end of the text, single spaces, no sign but '-' and at
 // most seven digits: nearly every camera line. The rules above read it with a
 // loop per byte, and since the lengths of the name and of the numbers change
@@ -96,6 +96,7 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
 namespace {
 
 constexpr std::size_t kWindow = Window64::kSize;
+static_assert(kWindow == kMatchWindow, "the read-ahead is reckoned for this window");
 
 // The number written by eight digits, the first in the lowest lane (a zero
 // lane reads as a leading zero). Each multiplication joins neighbouring lanes:
