@@ -71,7 +71,7 @@ bool wait_until_ready(int fd, bool writing) {
   if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
   pollfd ready = {fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0};
   if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
-    const timespec pause = {0, 2 * 1000 * 1000};
+    static const timespec pause = {0, 2 * 1000 * 1000};
     nanosleep(&pause, nullptr);
   }
   return true;
