@@ -23,6 +23,13 @@ const char* skip_space(const char* p, const char* end) {
   return p;
 }
 
+// The first `c` from `p` on, or `end`. Names can be long, and memchr looks at
+// many bytes a step where a loop per byte is slow.
+const char* find_byte(const char* p, const char* end, char c) {
+  const void* found = std::memchr(p, c, static_cast<std::size_t>(end - p));
+  return found != nullptr ? static_cast<const char*>(found) : end;
+}
+
 // Reads `key` (its letters and "=") and the number after it into `value`.
 // The key is a literal, so the comparison is a single fixed-size compare.
 template <std::size_t N>
@@ -58,7 +65,7 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
   p = skip_space(p, end);
   if (p == end || *p != '"') return 0;
   const char* const name = ++p;
-  while (p != end && *p != '"' && *p != '\0') ++p;
+  p = find_byte(name, find_byte(name, end, '"'), '\0');
   const std::size_t name_length = static_cast<std::size_t>(p - name);
   if (name_length == 0) return 0;
   // Without its closing quote the name has taken the rest of the text.
