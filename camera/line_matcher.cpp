@@ -23,6 +23,13 @@ const char* skip_space(const char* p, const char* end) {
   return p;
 }
 
+// The first `c` from `p` on, or `end`. Names can be long, and memchr looks at
+// many bytes a step where a loop per byte is slow.
+const char* find_byte(const char* p, const char* end, char c) {
+  const void* found = std::memchr(p, c, static_cast<std::size_t>(end - p));
+  return found != nullptr ? static_cast<const char*>(found) : end;
+}
+
 using Expected = StopPoint::Expected;
 
 // Where the rules stopped: the command line does not ask, and this compiles to nothing.
@@ -85,7 +92,7 @@ int read_by_the_rules(const char* text, std::size_t length, CameraRecord& record
     return 0;
   }
   const char* const name = ++p;
-  while (p != end && *p != '"' && *p != '\0') ++p;
+  p = find_byte(name, find_byte(name, end, '"'), '\0');
   const std::size_t name_length = static_cast<std::size_t>(p - name);
   if (name_length == 0) {
     stopped(p, Expected::kName);
@@ -126,7 +133,7 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
 //
 //   "<name>" x=<n> y=<n> z=<n> pitch=<n> yaw=<n> roll=<n> fov=<n>
 //
-// with a name of at most 61 bytes and no '=', at most 63 bytes from its
+// with a name of at most 62 bytes and no '=', at most 63 bytes from its
 // closing quote to the end of the text, single spaces, no sign but '-' and at
 // most seven digits: nearly every camera line. The rules above read it with a
 // loop per byte, and since the lengths of the name and of the numbers change
@@ -139,6 +146,7 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
 namespace {
 
 constexpr std::size_t kWindow = Window64::kSize;
+static_assert(kWindow == kMatchWindow, "the read-ahead is reckoned for this window");
 
 // The number written by eight digits, the first in the lowest lane (a zero
 // lane reads as a leading zero). Each multiplication joins neighbouring lanes:

@@ -26,10 +26,16 @@ namespace camera {
 // (The text is copied, with room after it, for match_camera_line_in_place.)
 int match_camera_line(std::string_view text, CameraRecord& record);
 
+// The usual layout is read a whole word at a time, from windows of this many
+// bytes: one at the start of the text and, when the text is longer, one at the
+// closing quote of the name, which lies in the first, so as far as 63 bytes in.
+constexpr std::size_t kMatchWindow = 64;
+
 // How many bytes from its start the in-place matcher may read, whatever the
-// length of the text: the usual layout is read a whole word at a time, from a
-// window of 64 bytes that may start as far as 62 bytes in.
-constexpr std::size_t kMatchReadAhead = 136;
+// length of the text. The text ends in the second window, by its byte 62 at
+// the latest, and the furthest load is a key's eight bytes, read only where
+// an '=' and a digit follow it in the text: it starts by byte 61.
+constexpr std::size_t kMatchReadAhead = (kMatchWindow - 1) + (kMatchWindow - 3) + 8;
 
 // The same, for text of `length` bytes that is followed in memory by other
 // readable bytes (which do not count), so that at least kMatchReadAhead bytes

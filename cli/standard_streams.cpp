@@ -14,6 +14,7 @@
 #include <winerror.h>
 #else
 #include <poll.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -62,11 +63,18 @@ bool descriptor_is_terminal(int fd) {
   return isatty(fd) != 0;
 }
 // A descriptor shared with a program that made it non-blocking says "try again"
-// rather than wait: wait here, as a blocking read or write would have.
+// rather than wait: wait here, as a blocking read or write would have. Where
+// poll cannot wait (no open file allowed, no memory for it), a short sleep
+// does; either way the transfer is then tried again. The descriptor's flags
+// stay as they are: the other program shares them.
 bool wait_until_ready(int fd, bool writing) {
   if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
   pollfd ready = {fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0};
-  return poll(&ready, 1, -1) >= 0 || errno == EINTR;
+  if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
+    static const timespec pause = {0, 2 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
+  return true;
 }
 #endif
 

@@ -8,11 +8,11 @@
 //
 //   text | read sizes | count | options
 //
-// options: bits 0-4 the number of copies of the text minus one (copies reach
-// past the converter's buffers), bit 5 flush every block, bit 6 end the input
-// with a read error. count: the number of read sizes (0 to 31; none means
-// reads as large as the converter asks for). Each read size is two bytes,
-// little endian, plus one; the sizes repeat until the input is used up.
+// options: bits 0-4 the number of copies of the text minus one, bit 5 flush
+// every block, bit 6 end the input with a read error. count: the number of
+// read sizes (0 to 31; none means reads as large as the converter asks for).
+// Each read size is two bytes, little endian, plus one; the sizes repeat until
+// the input is used up.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>

@@ -3,10 +3,14 @@
 // the record pattern is a sound reference (numbers within 64 bits, no carriage
 // return), the same items as sscanf; everywhere, the same items as a plain
 // model of the rules, which also covers numbers that wrap beyond 64 bits.
+// Whenever the usual layout's word-at-a-time path answers, the same items as
+// the rules give for the same text. The matcher reads a buffer of exactly the
+// room it is promised after the text, so that AddressSanitizer holds it there.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -99,18 +103,40 @@ Items with_model(std::string_view text) {
   return got;
 }
 
-void check_same(int count, const camera::CameraRecord& record, const Items& want) {
-  FUZZ_CHECK(count == want.count);
-  if (count >= 2) FUZZ_CHECK(std::string_view(record.name, record.name_length) == want.name);
-  const std::int32_t got[7] = {record.x,   record.y,    record.z,  record.pitch,
-                               record.yaw, record.roll, record.fov};
-  for (int k = 0; k + 1 < count; ++k) FUZZ_CHECK(got[k] == want.values[k]);
+Items items_of(int count, const camera::CameraRecord& record) {
+  Items items;
+  items.count = count;
+  if (count >= 2) items.name.assign(record.name, record.name_length);
+  const std::int32_t values[7] = {record.x,   record.y,    record.z,  record.pitch,
+                                  record.yaw, record.roll, record.fov};
+  std::copy(values, values + 7, items.values);
+  return items;
 }
 
-void check_match(std::string_view text) {
+void check_same(const Items& got, const Items& want) {
+  FUZZ_CHECK(got.count == want.count);
+  if (got.count >= 2) FUZZ_CHECK(got.name == want.name);
+  for (int k = 0; k + 1 < got.count; ++k) FUZZ_CHECK(got.values[k] == want.values[k]);
+}
+
+// A record in which no field may pass for read unless it was.
+camera::CameraRecord unread_record() {
   camera::CameraRecord record;
-  std::memset(&record, 0xA5, sizeof record);  // no field may pass for read unless it was
-  const int count = camera::match_camera_line(text, record);
+  std::memset(&record, 0xA5, sizeof record);
+  return record;
+}
+
+// `text` starts `input`. The in-place matcher is promised that it may read
+// kMatchReadAhead bytes from the start of the text, or the whole text if that
+// is longer: it gets exactly that, the text followed by the rest of the input,
+// over and over, so that AddressSanitizer stops any read further on.
+void check_match(std::string_view text, std::string_view input) {
+  const std::size_t size = std::max(text.size(), camera::kMatchReadAhead);
+  const std::unique_ptr<char[]> bytes(new char[size]);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = input.empty() ? '\0' : input[i % input.size()];
+
+  camera::CameraRecord record = unread_record();
+  const int count = camera::match_camera_line_in_place(bytes.get(), text.size(), record);
   FUZZ_CHECK(count >= 0 && count <= 8);
   if (count >= 2) {
     FUZZ_CHECK(record.name_length >= 1 && record.name_length <= camera::kNameCapacity);
@@ -124,8 +150,19 @@ void check_match(std::string_view text) {
   }
   // The matcher looks at no more than a piece.
   const std::string_view seen = text.substr(0, camera::kPieceCapacity);
-  if (within_sscanf_range(seen)) check_same(count, record, with_sscanf(seen));
-  check_same(count, record, with_model(seen));
+  const Items got = items_of(count, record);
+  if (within_sscanf_range(seen)) check_same(got, with_sscanf(seen));
+  check_same(got, with_model(seen));
+
+  // The word-at-a-time path may leave any text to the rules, but what it
+  // answers must be theirs.
+  camera::CameraRecord usual = unread_record();
+  const int usual_count = camera::match_usual_layout(bytes.get(), seen.size(), usual);
+  if (usual_count != camera::kUnusual) {
+    camera::CameraRecord rules = unread_record();
+    const int rules_count = camera::match_by_the_rules(bytes.get(), seen.size(), rules);
+    check_same(items_of(usual_count, usual), items_of(rules_count, rules));
+  }
 
   // Telling where the rules stopped changes nothing of what they read.
   camera::CameraRecord again;
@@ -139,9 +176,11 @@ void check_match(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  check_match(text);
+  check_match(text, text);
   // The input's first line, as the driver would hand it over.
   const std::size_t line_feed = text.find('\n');
-  if (line_feed != kNone && line_feed + 1 < text.size()) check_match(text.substr(0, line_feed + 1));
+  if (line_feed != kNone && line_feed + 1 < text.size()) {
+    check_match(text.substr(0, line_feed + 1), text);
+  }
   return 0;
 }

@@ -4,6 +4,8 @@
 
 #include <cctype>
 #include <cstdint>
+#include <fstream>
+#include <regex>
 #include <string>
 
 #include "camera/acceptance_rule.h"
@@ -203,6 +205,34 @@ TEST(LineMatcher, LooksNoFurtherThanOnePiece) {
   const std::string line = "\"" + std::string(camera::kPieceCapacity, 'n') + "\" x=1";
   camera::CameraRecord record{};
   EXPECT_EQ(camera::match_camera_line(line, record), 1);
+}
+
+TEST(LineMatcher, UsualLinesOfTheExampleTakeTheWordAtATimePath) {
+  // Were that path to stop answering, every output would stay the same, only
+  // slower: the rules would read these lines too. Usual: a name of at most 62
+  // bytes without '=', single spaces, '-' as the only sign, at most 7 digits.
+  std::string usual = "\"[^\"=]{1,62}\"";
+  for (const char* key : {"x", "y", "z", "pitch", "yaw", "roll"}) {
+    usual += std::string(" ") + key + "=-?[0-9]{1,7}";
+  }
+  const std::regex usual_line(usual + "( fov=-?[0-9]{1,7})?");
+
+  std::ifstream list(BRIVEL_EXAMPLE_LIST);
+  ASSERT_TRUE(list) << BRIVEL_EXAMPLE_LIST;
+  int usual_lines = 0;
+  for (std::string line; std::getline(list, line);) {
+    if (!std::regex_match(line, usual_line)) continue;
+    ++usual_lines;
+    const std::string text = line + "\n";
+    const std::string room = text + std::string(camera::kMatchReadAhead, '\0');
+    camera::CameraRecord usual_record{};
+    camera::CameraRecord rules_record{};
+    EXPECT_EQ(camera::match_usual_layout(room.data(), text.size(), usual_record),
+              camera::match_by_the_rules(room.data(), text.size(), rules_record))
+        << line;
+  }
+  // gate, lighthouse top, dock 3 and the three flyover lines
+  EXPECT_EQ(usual_lines, 6);
 }
 
 }  // namespace
