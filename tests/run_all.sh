@@ -10,6 +10,8 @@ fi
 
 for stage in tests/stages/*.sh; do
   echo "=== ${stage#tests/stages/}"
+  start=$SECONDS
   bash "$stage"
+  echo "=== ${stage#tests/stages/} passed in $((SECONDS - start)) s"
 done
-echo "=== all stages passed"
+echo "=== all stages passed in $SECONDS s"
