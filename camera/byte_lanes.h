@@ -81,6 +81,12 @@ class Window64 {
     return bits([wanted](__m128i chunk) { return _mm_cmpeq_epi8(chunk, wanted); });
   }
 
+  // The index of the first byte equal to `c`, or kSize when there is none.
+  std::size_t first_byte_equal_to(char c) const {
+    const std::uint64_t found = bytes_equal_to(c);
+    return found == 0 ? kSize : lowest_bit(found);
+  }
+
   std::uint64_t bytes_equal_to_any(char a, char b, char c) const {
     const __m128i first = _mm_set1_epi8(a);
     const __m128i second = _mm_set1_epi8(b);
@@ -134,6 +140,21 @@ class Window64 {
 
   std::uint64_t bytes_equal_to(char c) const {
     return bits([c](std::uint64_t word) { return equal(word, c); });
+  }
+
+  // The index of the first byte equal to `c`, or kSize when there is none. A
+  // word at a time, stopping at the first that holds one: a line's first line
+  // feed is mostly in the window's last words, and the usual has-a-zero-byte
+  // test, cheaper than the exact one above, marks the lowest matching lane
+  // exactly (only lanes above it can be marked as well), which is all that is
+  // asked here.
+  std::size_t first_byte_equal_to(char c) const {
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::uint64_t zero_where_equal = words_[i] ^ every_lane(c);
+      const std::uint64_t found = (zero_where_equal - every_lane(1)) & ~zero_where_equal & kHigh;
+      if (found != 0) return 8 * i + lowest_bit(found) / 8;
+    }
+    return kSize;
   }
 
   std::uint64_t bytes_equal_to_any(char a, char b, char c) const {

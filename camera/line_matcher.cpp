@@ -189,7 +189,6 @@ struct UsualText {
   std::size_t length;
   std::uint64_t equals;  // the '=' signs not read yet (and any quote or NUL after the name)
   std::uint64_t digits;
-  std::uint64_t minus_signs;  // moved down a lane: a sign's bit stands at the '=' before it
 };
 
 // Reads `item` at the next '=' and moves `end` past its number; false if the
@@ -200,9 +199,14 @@ bool read_usual_item(UsualText& text, std::size_t& end, CameraRecord& record) {
   if (text.equals == 0) return false;
   const std::size_t sign_at = lowest_bit(text.equals);
   text.equals &= text.equals - 1;
-  const std::uint32_t negative = static_cast<std::uint32_t>(text.minus_signs >> sign_at) & 1;
   // Below 64: the text is shorter than the window.
-  const std::size_t start = sign_at + 1 + negative;
+  const std::size_t after_sign = sign_at + 1;
+  // The layout puts a digit or a minus sign after the '='; the digit mask
+  // tells which, and the byte is checked only to see that it is a minus sign
+  // (a check that nothing after it waits for).
+  const std::uint32_t negative = static_cast<std::uint32_t>(~text.digits >> after_sign) & 1;
+  if ((negative & (text.bytes[after_sign] != '-')) != 0) return false;
+  const std::size_t start = after_sign + negative;
   const std::size_t digits = lowest_bit(~(text.digits >> start));
   // The digit lanes, moved up to be the last of four, or of eight; one to seven digits.
   std::uint32_t magnitude;
@@ -253,8 +257,7 @@ int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& reco
   const std::uint64_t after_name =
       ((std::uint64_t{1} << rest) - 1) & ~((std::uint64_t{2} << quote) - 1);
   const std::uint64_t marks = shift == 0 ? head_marks : items.bytes_equal_to_any('"', '\0', '=');
-  UsualText text{bytes + shift, rest, marks & after_name, items.digits() & after_name,
-                 (items.bytes_equal_to('-') & after_name) >> 1};
+  UsualText text{bytes + shift, rest, marks & after_name, items.digits() & after_name};
   std::size_t end = quote + 1;  // the end of the item before
   if (!read_usual_item<kX>(text, end, record) || !read_usual_item<kY>(text, end, record) ||
       !read_usual_item<kZ>(text, end, record) || !read_usual_item<kPitch>(text, end, record) ||
