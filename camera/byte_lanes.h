@@ -118,25 +118,25 @@ class Window64 {
 
 namespace camera {
 
-// Eight words of eight lanes. A test sets the top bit of each lane where the
-// byte is of the kind.
+// Eight words of eight lanes, each loaded as it is asked about (a search for
+// the first byte of a kind mostly stops before the last). A test sets the top
+// bit of each lane where the byte is of the kind.
 class Window64 {
  public:
   static constexpr std::size_t kSize = 64;
 
-  explicit Window64(const char* bytes) {
-    for (int i = 0; i < 8; ++i) words_[i] = load_eight_lanes(bytes + 8 * i);
-  }
+  explicit Window64(const char* bytes) : bytes_(bytes) {}
 
   std::uint64_t digits() const {
     // Below the top bit, adding 0x80 - '0' reaches the top bit from '0' up,
     // and adding 0x80 - ':' from ':' up; a byte with the top bit is no digit.
     // Exact, lane by lane: no sum carries out of its lane.
     std::uint64_t found = 0;
-    for (int i = 0; i < 8; ++i) {
-      const std::uint64_t low = words_[i] & kLow;
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::uint64_t lanes = word(i);
+      const std::uint64_t low = lanes & kLow;
       const std::uint64_t word_digits =
-          (low + every_lane(0x80 - '0')) & ~((low + every_lane(0x80 - ':')) | words_[i]);
+          (low + every_lane(0x80 - '0')) & ~((low + every_lane(0x80 - ':')) | lanes);
       found |= top_bits(word_digits) << (8 * i);
     }
     return found;
@@ -177,7 +177,7 @@ class Window64 {
   template <typename Test>
   std::size_t first_lane(Test test) const {
     for (std::size_t i = 0; i < 8; ++i) {
-      const std::uint64_t found = test(words_[i]);
+      const std::uint64_t found = test(word(i));
       if (found != 0) return 8 * i + lowest_bit(found) / 8;
     }
     return kSize;
@@ -190,7 +190,9 @@ class Window64 {
     return ((word & kHigh) * 0x0002040810204081) >> 56;
   }
 
-  std::uint64_t words_[8];
+  std::uint64_t word(std::size_t i) const { return load_eight_lanes(bytes_ + 8 * i); }
+
+  const char* bytes_;
 };
 
 }  // namespace camera
