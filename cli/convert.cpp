@@ -29,7 +29,12 @@ std::size_t next_piece_length(const char* bytes, std::size_t available, bool inp
   // call and no loop per byte.
   for (std::size_t at = 0; at < limit; at += camera::Window64::kSize) {
     const std::size_t found = camera::Window64(bytes + at).first_byte_equal_to('\n');
-    if (found < camera::Window64::kSize && at + found < limit) return at + found + 1;
+    // (Two tests: as one, `found < kSize && at + found < limit`, the SSE2
+    // build read lines of 2-3 KB a sixth slower, for no fewer instructions.)
+    if (found < camera::Window64::kSize) {
+      if (at + found < limit) return at + found + 1;
+      break;
+    }
   }
   if (available >= camera::kPieceCapacity) return camera::kPieceCapacity;
   return input_ended ? available : 0;
