@@ -56,10 +56,11 @@ inline std::size_t lowest_bit(std::uint64_t bits) {
 
 }  // namespace camera
 
-// Window64: sixty-four bytes, asked which of them are of a kind; bit i of the
-// answer stands for byte i. Two implementations with the same answers: SSE2,
-// and plain 64-bit words for every other machine (or any machine, with
-// BRIVEL_PORTABLE_LANES, so that it is tested and measured everywhere).
+// Window64: sixty-four bytes, asked which of them are digits (bit i of the
+// answer stands for byte i) and where the first byte of a kind is. Two
+// implementations with the same answers: SSE2, and plain 64-bit words for
+// every other machine (or any machine, with BRIVEL_PORTABLE_LANES, so that it
+// is tested and measured everywhere).
 #if defined(__SSE2__) && !defined(BRIVEL_PORTABLE_LANES)
 
 #include <emmintrin.h>
@@ -76,21 +77,6 @@ class Window64 {
     }
   }
 
-  std::uint64_t bytes_equal_to(char c) const {
-    const __m128i wanted = _mm_set1_epi8(c);
-    return bits([wanted](__m128i chunk) { return _mm_cmpeq_epi8(chunk, wanted); });
-  }
-
-  std::uint64_t bytes_equal_to_any(char a, char b, char c) const {
-    const __m128i first = _mm_set1_epi8(a);
-    const __m128i second = _mm_set1_epi8(b);
-    const __m128i third = _mm_set1_epi8(c);
-    return bits([first, second, third](__m128i chunk) {
-      return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, first), _mm_cmpeq_epi8(chunk, second)),
-                          _mm_cmpeq_epi8(chunk, third));
-    });
-  }
-
   std::uint64_t digits() const {
     // A digit is at most 9 above '0' (the subtraction wraps the bytes below '0' round).
     const __m128i zero = _mm_set1_epi8('0');
@@ -99,6 +85,18 @@ class Window64 {
       return _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(chunk, zero), nine), nine);
     });
   }
+
+  // The index of the first byte equal to `a` or `b`, or kSize when there is none.
+  std::size_t first_byte_equal_to_any(char a, char b) const {
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
+    const std::uint64_t found = bits([first, second](__m128i chunk) {
+      return _mm_or_si128(_mm_cmpeq_epi8(chunk, first), _mm_cmpeq_epi8(chunk, second));
+    });
+    return found == 0 ? kSize : lowest_bit(found);
+  }
+
+  std::size_t first_byte_equal_to(char c) const { return first_byte_equal_to_any(c, c); }
 
  private:
   template <typename Test>
@@ -120,37 +118,39 @@ class Window64 {
 
 namespace camera {
 
-// Eight words of eight lanes. Each test sets the top bit of a lane where the
-// byte is of the kind (the other bits are left as they fall): exactly, lane by
-// lane, as no sum below carries out of its lane (unlike the usual
-// has-a-zero-byte test, which may also mark lanes above a true one).
+// Eight words of eight lanes, each loaded as it is asked about (a search for
+// the first byte of a kind mostly stops before the last). A test sets the top
+// bit of each lane where the byte is of the kind.
 class Window64 {
  public:
   static constexpr std::size_t kSize = 64;
 
-  explicit Window64(const char* bytes) {
-    for (int i = 0; i < 8; ++i) words_[i] = load_eight_lanes(bytes + 8 * i);
-  }
-
-  std::uint64_t bytes_equal_to(char c) const {
-    return bits([c](std::uint64_t word) { return equal(word, c); });
-  }
-
-  std::uint64_t bytes_equal_to_any(char a, char b, char c) const {
-    return bits([a, b, c](std::uint64_t word) {
-      // Bytes asked for with the same top bit (the calls name constants, so
-      // this is decided as the program is compiled) share its comparison.
-      if (((a ^ b) | (a ^ c)) & 0x80) return equal(word, a) | equal(word, b) | equal(word, c);
-      return ~((differs(word, a) & differs(word, b) & differs(word, c)) | top_differs(word, a));
-    });
-  }
+  explicit Window64(const char* bytes) : bytes_(bytes) {}
 
   std::uint64_t digits() const {
     // Below the top bit, adding 0x80 - '0' reaches the top bit from '0' up,
     // and adding 0x80 - ':' from ':' up; a byte with the top bit is no digit.
-    return bits([](std::uint64_t word) {
-      const std::uint64_t low = word & kLow;
-      return (low + every_lane(0x80 - '0')) & ~((low + every_lane(0x80 - ':')) | word);
+    // Exact, lane by lane: no sum carries out of its lane.
+    std::uint64_t found = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::uint64_t lanes = word(i);
+      const std::uint64_t low = lanes & kLow;
+      const std::uint64_t word_digits =
+          (low + every_lane(0x80 - '0')) & ~((low + every_lane(0x80 - ':')) | lanes);
+      found |= top_bits(word_digits) << (8 * i);
+    }
+    return found;
+  }
+
+  // The index of the first byte equal to `c`, or kSize when there is none.
+  std::size_t first_byte_equal_to(char c) const {
+    return first_lane([c](std::uint64_t word) { return zero_lanes(word ^ every_lane(c)); });
+  }
+
+  // The same for a byte equal to `a` or `b`.
+  std::size_t first_byte_equal_to_any(char a, char b) const {
+    return first_lane([a, b](std::uint64_t word) {
+      return zero_lanes(word ^ every_lane(a)) | zero_lanes(word ^ every_lane(b));
     });
   }
 
@@ -162,19 +162,25 @@ class Window64 {
     return std::uint64_t{static_cast<unsigned char>(byte)} * 0x0101010101010101;
   }
 
-  // The top bit of each lane set where the lane's low seven bits differ from
-  // those of `c`: their exclusive or plus 0x7F reaches the top bit unless it is zero.
-  static std::uint64_t differs(std::uint64_t word, char c) {
-    return ((word & kLow) ^ every_lane(c & 0x7F)) + kLow;
+  // The usual has-a-zero-byte test: the top bit of each zero lane set,
+  // exactly up to the lowest one (a lane above it may be marked too, when it
+  // holds 1 and the lane below it borrowed), which is all that the first
+  // lane asks of it.
+  static std::uint64_t zero_lanes(std::uint64_t word) {
+    return (word - every_lane(1)) & ~word & kHigh;
   }
 
-  // The top bit of each lane set where it differs from the top bit of `c`.
-  static std::uint64_t top_differs(std::uint64_t word, char c) {
-    return word ^ every_lane(c & 0x80);
-  }
-
-  static std::uint64_t equal(std::uint64_t word, char c) {
-    return ~(differs(word, c) | top_differs(word, c));
+  // The lowest lane whose top bit `test` sets, or kSize: a word at a time,
+  // stopping at the first word with one (the bytes asked for are mostly in the
+  // window's first or last words), so that `test` need be exact only up to
+  // the lowest lane it marks.
+  template <typename Test>
+  std::size_t first_lane(Test test) const {
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::uint64_t found = test(word(i));
+      if (found != 0) return 8 * i + lowest_bit(found) / 8;
+    }
+    return kSize;
   }
 
   // The eight top bits of `word`'s lanes as the eight bits of a byte: the
@@ -184,14 +190,9 @@ class Window64 {
     return ((word & kHigh) * 0x0002040810204081) >> 56;
   }
 
-  template <typename Test>
-  std::uint64_t bits(Test test) const {
-    std::uint64_t found = 0;
-    for (int i = 0; i < 8; ++i) found |= top_bits(test(words_[i])) << (8 * i);
-    return found;
-  }
+  std::uint64_t word(std::size_t i) const { return load_eight_lanes(bytes_ + 8 * i); }
 
-  std::uint64_t words_[8];
+  const char* bytes_;
 };
 
 }  // namespace camera

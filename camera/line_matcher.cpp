@@ -133,14 +133,15 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
 //
 //   "<name>" x=<n> y=<n> z=<n> pitch=<n> yaw=<n> roll=<n> fov=<n>
 //
-// with a name of at most 62 bytes and no '=', at most 63 bytes from its
+// with a name of at most 62 bytes, at most 63 bytes from its
 // closing quote to the end of the text, single spaces, no sign but '-' and at
 // most seven digits: nearly every camera line. The rules above read it with a
 // loop per byte, and since the lengths of the name and of the numbers change
 // from line to line, the branches that end those loops are mispredicted again
-// and again. Here the bytes of interest are found all at once, as bit masks of
-// the window, each number is read from the eight bytes where it starts, and
-// each item is checked against the layout: no branch depends on a length.
+// and again. Here the digits are found all at once, as a bit mask of the
+// window, each run of them is read as a number from the eight bytes where it
+// starts, and the bytes before it are checked against the item's key: no
+// branch depends on a length.
 // Anything else is read by the rules.
 
 namespace {
@@ -195,22 +196,20 @@ constexpr UsualItem kFov = usual_item(" fov=", &CameraRecord::fov);
 struct UsualText {
   const char* bytes;
   std::size_t length;
-  std::uint64_t equals;  // the '=' signs not read yet (and any quote or NUL after the name)
-  std::uint64_t digits;
-  std::uint64_t minus_signs;  // moved down a lane: a sign's bit stands at the '=' before it
+  std::uint64_t digits;         // after the name
+  std::uint64_t number_starts;  // the first digit of each run of them, not read yet
 };
 
-// Reads `item` at the next '=' and moves `end` past its number; false if the
-// item does not stand right after `end`, the end of the item before. (The item
-// is a template argument so that its key and field are constants in the code.)
+// Reads `item` from the next run of digits and moves `end` past it; false if
+// the item does not stand right after `end`, the end of the item before. (The
+// item is a template argument so that its key and field are constants in the
+// code.)
 template <const UsualItem& item>
 bool read_usual_item(UsualText& text, std::size_t& end, CameraRecord& record) {
-  if (text.equals == 0) return false;
-  const std::size_t sign_at = lowest_bit(text.equals);
-  text.equals &= text.equals - 1;
-  const std::uint32_t negative = static_cast<std::uint32_t>(text.minus_signs >> sign_at) & 1;
+  if (text.number_starts == 0) return false;
+  const std::size_t start = lowest_bit(text.number_starts);
+  text.number_starts &= text.number_starts - 1;
   // Below 64: the text is shorter than the window.
-  const std::size_t start = sign_at + 1 + negative;
   const std::size_t digits = lowest_bit(~(text.digits >> start));
   // The digit lanes, moved up to be the last of four, or of eight; one to seven digits.
   std::uint32_t magnitude;
@@ -221,11 +220,15 @@ bool read_usual_item(UsualText& text, std::size_t& end, CameraRecord& record) {
   } else {
     return false;
   }
+  const std::uint32_t negative = text.bytes[start - 1] == '-';
   record.*item.field = static_cast<std::int32_t>((magnitude ^ (0u - negative)) + negative);
 
-  // The key's lanes end with its '=', so they match only where the layout puts
-  // this '=': right after the item before, whose number holds no '=', quote or NUL.
-  if ((load_eight_lanes(text.bytes + end) & item.mask) != item.lanes) return false;
+  // The key and its '=' stand right after the item before, and the number,
+  // or its minus sign, right after them.
+  if ((load_eight_lanes(text.bytes + end) & item.mask) != item.lanes ||
+      end + static_cast<std::size_t>(item.length) + negative != start) {
+    return false;
+  }
   end = start + digits;
   return true;
 }
@@ -234,35 +237,25 @@ bool read_usual_item(UsualText& text, std::size_t& end, CameraRecord& record) {
 
 int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& record) {
   if (length == 0 || bytes[0] != '"') return kUnusual;
-  const Window64 head(bytes);
-  const std::uint64_t in_head =
-      length < kWindow ? (std::uint64_t{1} << length) - 1 : ~std::uint64_t{0};
-
-  // Quotes, NULs and '=' signs, in one mask. The name ends at the first of
-  // them after the opening quote, and only a quote closes it (a name holding
-  // an '=' is left to the rules). After the name the next of them ends the
-  // next key, unless the key check below fails.
-  const std::uint64_t head_marks = head.bytes_equal_to_any('"', '\0', '=');
-  const std::uint64_t name_ends = head_marks & in_head & ~std::uint64_t{1};
-  if (name_ends == 0) return kUnusual;
-  const std::size_t close = lowest_bit(name_ends);
-  if (close == 1 || bytes[close] != '"') return kUnusual;
+  // The name ends at the first quote or NUL after the opening quote; only a
+  // quote closes it.
+  const std::size_t close = 1 + Window64(bytes + 1).first_byte_equal_to_any('"', '\0');
+  if (close == 1 || close >= length || close >= kWindow || bytes[close] != '"') return kUnusual;
   // The name fits the window, so a fixed-size copy of the whole window holds it.
   std::memcpy(record.name, bytes + 1, kWindow);
   record.name_length = close - 1;
 
-  // The items are read from one window: the same one when the whole line fits
-  // it, else one that starts at the closing quote, which leaves them all of it.
+  // The items are read from one window: one that starts at the opening quote
+  // when the whole line fits it, else one that starts at the closing quote,
+  // which leaves them all of it.
   const std::size_t shift = length < kWindow ? 0 : close;
   const std::size_t rest = length - shift;
   if (rest >= kWindow) return kUnusual;
-  const Window64 items = shift == 0 ? head : Window64(bytes + shift);
   const std::size_t quote = close - shift;
   const std::uint64_t after_name =
       ((std::uint64_t{1} << rest) - 1) & ~((std::uint64_t{2} << quote) - 1);
-  const std::uint64_t marks = shift == 0 ? head_marks : items.bytes_equal_to_any('"', '\0', '=');
-  UsualText text{bytes + shift, rest, marks & after_name, items.digits() & after_name,
-                 (items.bytes_equal_to('-') & after_name) >> 1};
+  const std::uint64_t digits = Window64(bytes + shift).digits() & after_name;
+  UsualText text{bytes + shift, rest, digits, digits & ~(digits << 1)};
   std::size_t end = quote + 1;  // the end of the item before
   if (!read_usual_item<kX>(text, end, record) || !read_usual_item<kY>(text, end, record) ||
       !read_usual_item<kZ>(text, end, record) || !read_usual_item<kPitch>(text, end, record) ||

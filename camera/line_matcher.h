@@ -34,7 +34,7 @@ constexpr std::size_t kMatchWindow = 64;
 // How many bytes from its start the in-place matcher may read, whatever the
 // length of the text. The text ends in the second window, by its byte 62 at
 // the latest, and the furthest load is a key's eight bytes, read only where
-// an '=' and a digit follow it in the text: it starts by byte 61.
+// a digit follows it in the text: it starts by byte 61.
 constexpr std::size_t kMatchReadAhead = (kMatchWindow - 1) + (kMatchWindow - 3) + 8;
 
 // The same, for text of `length` bytes that is followed in memory by other

@@ -28,9 +28,13 @@ std::size_t next_piece_length(const char* bytes, std::size_t available, bool inp
   // Sixty-four bytes at a time: most lines end in the first window, with no
   // call and no loop per byte.
   for (std::size_t at = 0; at < limit; at += camera::Window64::kSize) {
-    std::uint64_t line_feeds = camera::Window64(bytes + at).bytes_equal_to('\n');
-    if (limit - at < camera::Window64::kSize) line_feeds &= (std::uint64_t{1} << (limit - at)) - 1;
-    if (line_feeds != 0) return at + camera::lowest_bit(line_feeds) + 1;
+    const std::size_t found = camera::Window64(bytes + at).first_byte_equal_to('\n');
+    // (Two tests: as one, `found < kSize && at + found < limit`, the SSE2
+    // build read lines of 2-3 KB a sixth slower, for no fewer instructions.)
+    if (found < camera::Window64::kSize) {
+      if (at + found < limit) return at + found + 1;
+      break;
+    }
   }
   if (available >= camera::kPieceCapacity) return camera::kPieceCapacity;
   return input_ended ? available : 0;

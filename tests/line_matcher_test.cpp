@@ -41,6 +41,8 @@ const Case kCases[] = {
      7},
     {"name kept byte for byte", "\" {a}\\b\t\xff \" x=0 y=0 z=0 pitch=0 yaw=0 roll=0\n", 7,
      " {a}\\b\t\xff ", 0, 0, 0, 0, 0, 0},
+    {"name of keys and numbers", "\"x=1 y=-2\" x=-1 y=2 z=3 pitch=4 yaw=5 roll=6\n", 7, "x=1 y=-2",
+     -1, 2, 3, 4, 5, 6},
     {"signs and zeros", "\"a\" x=-0 y=+0 z=+12 pitch=010 yaw=-007 roll=0 fov=+90\n", 8, "a", 0, 0,
      12, 10, -7, 0, 90},
     {"hexadecimal fov reads as 0", "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 fov=0x5A\n", 8, "a", 1,
