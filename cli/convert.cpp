@@ -19,10 +19,8 @@ static_assert(kReadAhead >= camera::Window64::kSize, "a window must fit the room
 static_assert(kOutputCapacity >= camera::kMaxBlockLength,
               "a whole block must fit the output buffer");
 
-// The length of the piece at the front of `available` bytes: up to and
-// including the first line feed, or kPieceCapacity bytes of a longer line, or
-// what is left at the end of the input. 0 while the piece is not complete yet.
-// `bytes` is followed by at least kReadAhead readable bytes.
+}  // namespace
+
 std::size_t next_piece_length(const char* bytes, std::size_t available, bool input_ended) {
   const std::size_t limit = available < camera::kPieceCapacity ? available : camera::kPieceCapacity;
   // Sixty-four bytes at a time: most lines end in the first window, with no
@@ -39,6 +37,8 @@ std::size_t next_piece_length(const char* bytes, std::size_t available, bool inp
   if (available >= camera::kPieceCapacity) return camera::kPieceCapacity;
   return input_ended ? available : 0;
 }
+
+namespace {
 
 class OutputBuffer {
  public:

@@ -47,6 +47,13 @@ struct ConversionBuffers {
   char output[kOutputCapacity];
 };
 
+// The length of the piece at the front of `available` bytes: up to and
+// including the first line feed, or camera::kPieceCapacity bytes of a longer
+// line, or what is left at the end of the input. 0 while the piece is not
+// complete yet. `bytes` is followed by at least ConversionBuffers::kReadAhead
+// readable bytes.
+std::size_t next_piece_length(const char* bytes, std::size_t available, bool input_ended);
+
 // Reads `input` to its end, in pieces of one line each (a line longer than a
 // piece is read in several pieces, each matched on its own), and writes one
 // entity block for each camera line, in input order. Memory is fixed: nothing

@@ -1,21 +1,10 @@
 #include "web/line_report.h"
 
-#include <cstring>
-
 #include "camera/acceptance_rule.h"
+#include "cli/convert.h"
 
 namespace web {
 namespace {
-
-// A piece: up to and including the first line feed, or kPieceCapacity bytes
-// of a longer line, or what is left at the end of the text.
-std::size_t piece_length(const char* bytes, std::size_t available) {
-  const std::size_t limit = available < camera::kPieceCapacity ? available : camera::kPieceCapacity;
-  if (const void* line_feed = std::memchr(bytes, '\n', limit)) {
-    return static_cast<std::size_t>(static_cast<const char*>(line_feed) - bytes) + 1;
-  }
-  return limit;
-}
 
 constexpr std::size_t kProgressStep = 1 << 20;
 
@@ -28,7 +17,7 @@ void report_lines(const char* text, std::size_t length, LineObserver& observer) 
   camera::CameraRecord record;
   for (std::size_t start = 0; start < length;) {
     const char* const piece = text + start;
-    const std::size_t size = piece_length(piece, length - start);
+    const std::size_t size = cli::next_piece_length(piece, length - start, true);
     const int items = camera::match_camera_line_in_place(piece, size, record);
     if (camera::accept_camera_line(items, record)) {
       observer.camera_line(record);

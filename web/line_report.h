@@ -30,7 +30,7 @@ class LineObserver {
   virtual void progress(std::size_t done) = 0;
 };
 
-// Cuts `text` into pieces as the read loop does and matches each one: calls
+// Cuts `text` into pieces with the read loop's own cutter and matches each one: calls
 // camera_line for each camera line, skipped_line for each other piece and
 // near_miss too for those meant as camera lines. At least
 // camera::kMatchReadAhead readable bytes must follow `text`.
