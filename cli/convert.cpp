@@ -68,7 +68,7 @@ class OutputBuffer {
 }  // namespace
 
 ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
-                         ConversionBuffers& buffers) {
+                         ConversionBuffers& buffers, PieceObserver* observer) {
   char* const buffer = buffers.input;
   std::size_t start = 0;   // the first byte not yet cut into a piece
   std::size_t filled = 0;  // the end of what has been read
@@ -83,7 +83,9 @@ ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
       const char* const piece = buffer + start;
       start += length;
       const int items = camera::match_camera_line_in_place(piece, length, record);
-      if (!camera::accept_camera_line(items, record)) continue;
+      const bool accepted = camera::accept_camera_line(items, record);
+      if (observer != nullptr) observer->piece(piece, length, items, record);
+      if (!accepted) continue;
       if (const int error = out.append_block(record)) return {Outcome::kWriteFailed, error};
       if (flush == Flush::kEveryBlock) {
         if (const int error = out.drain()) return {Outcome::kWriteFailed, error};

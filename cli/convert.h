@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "camera/camera_record.h"
 #include "camera/line_matcher.h"
 #include "cli/byte_streams.h"
 
@@ -54,11 +55,26 @@ struct ConversionBuffers {
 // readable bytes.
 std::size_t next_piece_length(const char* bytes, std::size_t available, bool input_ended);
 
+// Told of every piece the read loop cuts, in input order, once it has been
+// matched: whoever wants to know what became of each line (the page, the
+// checker) watches the very loop that converts, rather than reading the input
+// again with a loop of its own.
+class PieceObserver {
+ public:
+  virtual ~PieceObserver() = default;
+  // `items` is what the matcher read (0 to 8); from 7 items on, `record` is the
+  // camera whose block follows, its fov set as the acceptance rule sets it.
+  // `text` is valid only during the call.
+  virtual void piece(const char* text, std::size_t length, int items,
+                     const camera::CameraRecord& record) = 0;
+};
+
 // Reads `input` to its end, in pieces of one line each (a line longer than a
 // piece is read in several pieces, each matched on its own), and writes one
 // entity block for each camera line, in input order. Memory is fixed: nothing
-// grows with the input or with the length of a line.
+// grows with the input or with the length of a line. `observer`, if any, is
+// told of each piece.
 ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
-                         ConversionBuffers& buffers);
+                         ConversionBuffers& buffers, PieceObserver* observer = nullptr);
 
 }  // namespace cli

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "camera/block_writer.h"
+
 namespace {
 
 // Serves `text` in reads of the given sizes (the last size repeats), then
@@ -132,6 +134,37 @@ TEST(Convert, SameOutputHoweverTheInputArrives) {
     SCOPED_TRACE(run);
     EXPECT_SAME_TEXT(convert_in_reads(input, sizes), whole);
   }
+}
+
+// Rebuilds the input from the pieces it is told of, and the output from their records.
+class RebuildingObserver : public cli::PieceObserver {
+ public:
+  void piece(const char* text, std::size_t length, int items,
+             const camera::CameraRecord& record) override {
+    pieces.emplace_back(text, length);
+    if (items < 7) return;
+    char out[camera::kMaxBlockLength];
+    blocks.append(out, camera::append_block(record, out));
+  }
+  std::vector<std::string> pieces;
+  std::string blocks;
+};
+
+TEST(Convert, ObserverIsToldOfEveryPieceAndRecord) {
+  const std::string input = tricky_input();
+  ScriptedSource source(input, {1, 700, 1023, 5000});
+  StringSink sink;
+  RebuildingObserver observer;
+  cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting, buffers(), &observer);
+  std::string rebuilt;
+  for (const std::string& piece : observer.pieces) {
+    EXPECT_TRUE(piece.size() <= camera::kPieceCapacity);
+    EXPECT_TRUE(piece.back() == '\n' || piece.size() == camera::kPieceCapacity ||
+                &piece == &observer.pieces.back());
+    rebuilt += piece;
+  }
+  EXPECT_SAME_TEXT(rebuilt, input);
+  EXPECT_SAME_TEXT(observer.blocks, sink.text);
 }
 
 TEST(Convert, LongLineIsMatchedInPieces) {
