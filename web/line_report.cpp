@@ -20,7 +20,7 @@ void report_lines(const char* text, std::size_t length, LineObserver& observer) 
     const std::size_t size = cli::next_piece_length(piece, length - start, true);
     const int items = camera::match_camera_line_in_place(piece, size, record);
     if (camera::accept_camera_line(items, record)) {
-      observer.camera_line(record);
+      observer.camera_line(record, line_number);
     } else {
       observer.skipped_line();
       camera::StopPoint stop;

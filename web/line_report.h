@@ -23,7 +23,7 @@ struct NearMiss {
 class LineObserver {
  public:
   virtual ~LineObserver() = default;
-  virtual void camera_line(const camera::CameraRecord& record) = 0;
+  virtual void camera_line(const camera::CameraRecord& record, std::size_t line_number) = 0;
   virtual void skipped_line() = 0;
   virtual void near_miss(const NearMiss& miss) = 0;
   // `done` of the text's bytes have been looked at.

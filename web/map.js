@@ -1,114 +1,456 @@
-// The map: the cameras seen from above (+y up), each a marker at (x, y) with
-// an arrow for its yaw and a wedge for its fov, zoomed to fit, with axes in
-// the list's own units.
+// The map: every camera seen from above (+y up), on a canvas. Near enough,
+// each is a marker at (x, y) with an arrow for its yaw and a wedge for its fov;
+// where more cameras are in sight than can be told apart, their density is
+// drawn instead. It pans by drag and arrow keys and zooms by wheel, pinch and
+// + and -. The first half of this file is arithmetic (ticks, their labels, the
+// view, density), which tests/web/page_logic_test.mjs runs under node.
 'use strict';
 
-const SVG_NS = 'http://www.w3.org/2000/svg';
-const MAP = { width: 640, height: 480, left: 64, right: 16, top: 16, bottom: 44 };
-const WEDGE_RADIUS = 30;  // screen units: the list's units say nothing of a camera's reach
-const ARROW_LENGTH = 22;
+const MAP_DETAIL_LIMIT = 3000;  // cameras in sight beyond which density is drawn
+const MAP_DENSITY_CELL = 3;     // CSS pixels on a side
+const MAP_WEDGE_RADIUS = 30;    // CSS pixels: the list's units say nothing of a camera's reach
+const MAP_ARROW_LENGTH = 22;
+const MAP_PICK_RADIUS = 16;
+const MAP_FONT = '12px system-ui, sans-serif';
+// From a whole list's extent down to a few units across.
+const MAP_SCALE_LIMITS = [1e-10, 100];
 
-function svgElement(name, attributes, parent) {
-  const element = document.createElementNS(SVG_NS, name);
-  for (const [key, value] of Object.entries(attributes)) element.setAttribute(key, value);
-  if (parent) parent.appendChild(element);
-  return element;
-}
-
-// About `count` round steps between lo and hi: 1, 2 or 5 times a power of ten.
+// About `count` round steps between lo and hi, at least 1 apart (the list's
+// numbers are whole): 1, 2 or 5 times a power of ten.
 function ticks(lo, hi, count) {
-  const raw = (hi - lo) / count;
+  const raw = Math.max((hi - lo) / Math.max(count, 1), 1);
   const power = Math.pow(10, Math.floor(Math.log10(raw)));
-  const step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= raw);
+  const step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= raw * (1 - 1e-12));
   const values = [];
-  for (let v = Math.ceil(lo / step) * step; v <= hi; v += step) values.push(Math.round(v / step) * step);
-  return values;
+  for (let n = Math.ceil(lo / step); n * step <= hi; ++n) values.push(n * step);
+  return { values, step };
 }
 
-// The span of `values`, widened a little so that no marker sits on the frame.
-function span(values) {
-  let lo = Math.min(...values);
-  let hi = Math.max(...values);
-  const pad = hi > lo ? (hi - lo) * 0.08 : 10;
-  return [lo - pad, hi + pad];
+// Short labels for the tick values: with thousands separators up to 9,999,
+// beyond that with an SI suffix (k, M, G) and as many decimals as the step needs.
+function tickLabels(values, step) {
+  const largest = Math.max(0, ...values.map(Math.abs));
+  const unit = [[1e9, 'G'], [1e6, 'M'], [1e3, 'k']].find(([size]) => largest >= Math.max(size, 1e4));
+  if (!unit) return values.map((v) => (v === 0 ? 0 : v).toLocaleString('en'));
+  const [size, suffix] = unit;
+  const decimals = Math.max(0, Math.ceil(-Math.log10(step / size) - 1e-9));
+  return values.map((v) => (v === 0 ? '0' : (v / size).toFixed(decimals) + suffix));
 }
 
-function drawMap(svg, cameras, label) {
-  svg.replaceChildren();
-  svg.setAttribute('viewBox', `0 0 ${MAP.width} ${MAP.height}`);
-  const defs = svgElement('defs', {}, svg);
-  const head = svgElement('marker', { id: 'arrow-head', viewBox: '0 0 10 10', refX: 9, refY: 5,
-    markerWidth: 7, markerHeight: 7, orient: 'auto-start-reverse' }, defs);
-  svgElement('path', { d: 'M0,0 L10,5 L0,10 z', class: 'arrow-head' }, head);
-  if (cameras.length === 0) {
-    svgElement('text', { x: MAP.width / 2, y: MAP.height / 2, class: 'empty' }, svg).textContent = 'no cameras';
-    return;
+// The smallest box around the first `count` cameras, or null when there are none.
+function cameraBounds(xs, ys, count) {
+  if (count === 0) return null;
+  let x0 = Infinity;
+  let x1 = -Infinity;
+  let y0 = Infinity;
+  let y1 = -Infinity;
+  for (let i = 0; i < count; ++i) {
+    const x = xs[i];
+    const y = ys[i];
+    if (x < x0) x0 = x;
+    if (x > x1) x1 = x;
+    if (y < y0) y0 = y;
+    if (y > y1) y1 = y;
   }
+  return { x0, x1, y0, y1 };
+}
 
-  // One scale for both axes, so that the angles look as they are.
-  const plotWidth = MAP.width - MAP.left - MAP.right;
-  const plotHeight = MAP.height - MAP.top - MAP.bottom;
-  let [x0, x1] = span(cameras.map((c) => c.x));
-  let [y0, y1] = span(cameras.map((c) => c.y));
-  const scale = Math.min(plotWidth / (x1 - x0), plotHeight / (y1 - y0));
-  const xMid = (x0 + x1) / 2;
-  const yMid = (y0 + y1) / 2;
-  [x0, x1] = [xMid - plotWidth / scale / 2, xMid + plotWidth / scale / 2];
-  [y0, y1] = [yMid - plotHeight / scale / 2, yMid + plotHeight / scale / 2];
-  const sx = (x) => MAP.left + (x - x0) * scale;
-  const sy = (y) => MAP.top + plotHeight - (y - y0) * scale;
+// A view is the point of the list at the centre of the plot and the scale in
+// CSS pixels per unit, one scale for both axes so that the angles look as they are.
+const clampScale = (scale) => Math.min(MAP_SCALE_LIMITS[1], Math.max(MAP_SCALE_LIMITS[0], scale));
 
-  const axes = svgElement('g', { class: 'axes' }, svg);
-  svgElement('rect', { x: MAP.left, y: MAP.top, width: plotWidth, height: plotHeight, class: 'frame' }, axes);
-  for (const x of ticks(x0, x1, 7)) {
-    svgElement('line', { x1: sx(x), x2: sx(x), y1: MAP.top, y2: MAP.top + plotHeight, class: 'grid' }, axes);
-    svgElement('text', { x: sx(x), y: MAP.top + plotHeight + 16, class: 'tick x' }, axes).textContent = x;
+// The view that shows the whole box in a plot of width x height, with a margin.
+function fitView(bounds, width, height) {
+  if (!bounds) return { cx: 0, cy: 0, scale: 1 };
+  const spanX = Math.max(bounds.x1 - bounds.x0, 20);
+  const spanY = Math.max(bounds.y1 - bounds.y0, 20);
+  const scale = clampScale(Math.min(width / spanX, height / spanY) * 0.9);
+  return { cx: (bounds.x0 + bounds.x1) / 2, cy: (bounds.y0 + bounds.y1) / 2, scale };
+}
+
+// Plot coordinates (CSS pixels from the plot's top left corner) of a point of the list, and back.
+function toScreen(view, width, height, x, y) {
+  return [width / 2 + (x - view.cx) * view.scale, height / 2 - (y - view.cy) * view.scale];
+}
+function toWorld(view, width, height, sx, sy) {
+  return [view.cx + (sx - width / 2) / view.scale, view.cy - (sy - height / 2) / view.scale];
+}
+
+// Zoomed by `factor`, keeping the point of the list under (sx, sy) where it is.
+function zoomView(view, factor, sx, sy, width, height) {
+  const scale = clampScale(view.scale * factor);
+  const [x, y] = toWorld(view, width, height, sx, sy);
+  return { cx: x - (sx - width / 2) / scale, cy: y + (sy - height / 2) / scale, scale };
+}
+
+// Moved so that the list follows a drag of (dx, dy) CSS pixels.
+function panView(view, dx, dy) {
+  return { cx: view.cx - dx / view.scale, cy: view.cy + dy / view.scale, scale: view.scale };
+}
+
+// How many cameras fall in each cell of `cell` CSS pixels of the plot, and how many are in sight.
+function densityGrid(xs, ys, count, view, width, height, cell) {
+  const columns = Math.ceil(width / cell);
+  const rows = Math.ceil(height / cell);
+  const counts = new Uint32Array(columns * rows);
+  const left = view.cx - width / 2 / view.scale;
+  const top = view.cy + height / 2 / view.scale;
+  const perCell = view.scale / cell;
+  let inView = 0;
+  let largest = 0;
+  for (let i = 0; i < count; ++i) {
+    const column = Math.floor((xs[i] - left) * perCell);
+    const row = Math.floor((top - ys[i]) * perCell);
+    if (column < 0 || column >= columns || row < 0 || row >= rows) continue;
+    const n = ++counts[row * columns + column];
+    if (n > largest) largest = n;
+    ++inView;
   }
-  for (const y of ticks(y0, y1, 6)) {
-    svgElement('line', { x1: MAP.left, x2: MAP.left + plotWidth, y1: sy(y), y2: sy(y), class: 'grid' }, axes);
-    svgElement('text', { x: MAP.left - 6, y: sy(y) + 4, class: 'tick y' }, axes).textContent = y;
-  }
-  svgElement('text', { x: MAP.left + plotWidth / 2, y: MAP.height - 6, class: 'axis-name' }, axes).textContent = 'x';
-  svgElement('text', { x: 14, y: MAP.top + plotHeight / 2, class: 'axis-name' }, axes).textContent = 'y';
+  return { columns, rows, counts, largest, inView };
+}
 
-  const layer = svgElement('g', { class: 'cameras' }, svg);
-  for (const camera of cameras) {
-    const cx = sx(camera.x);
-    const cy = sy(camera.y);
-    const at = (degrees, r) => {
-      const a = (degrees * Math.PI) / 180;
-      return `${(cx + r * Math.cos(a)).toFixed(1)},${(cy - r * Math.sin(a)).toFixed(1)}`;
-    };
-    const group = svgElement('g', { class: 'camera' }, layer);
-    group.dataset.name = camera.name;
-    svgElement('title', {}, group).textContent =
-      `${camera.name}: x=${camera.x} y=${camera.y} yaw=${camera.yaw} fov=${camera.fov}`;
-    if (camera.fov >= 360) {
-      svgElement('circle', { cx, cy, r: WEDGE_RADIUS, class: 'fov' }, group);
-    } else if (camera.fov > 0) {
-      // Counter-clockwise on the screen, as on the map: sweep flag 0.
-      const large = camera.fov > 180 ? 1 : 0;
-      const d = `M${cx},${cy} L${at(camera.yaw - camera.fov / 2, WEDGE_RADIUS)} ` +
-        `A${WEDGE_RADIUS},${WEDGE_RADIUS} 0 ${large} 0 ${at(camera.yaw + camera.fov / 2, WEDGE_RADIUS)} Z`;
-      svgElement('path', { d, class: 'fov' }, group);
+// The camera drawn nearest to (sx, sy), if one is within `radius` CSS pixels; else -1.
+function nearestCamera(xs, ys, count, view, width, height, sx, sy, radius) {
+  const [x, y] = toWorld(view, width, height, sx, sy);
+  const reach = radius / view.scale;
+  let best = -1;
+  let bestDistance = reach * reach;
+  for (let i = 0; i < count; ++i) {
+    const dx = xs[i] - x;
+    const dy = ys[i] - y;
+    const distance = dx * dx + dy * dy;
+    if (distance <= bestDistance) {
+      best = i;
+      bestDistance = distance;
     }
-    const [ax, ay] = at(camera.yaw, ARROW_LENGTH).split(',');
-    svgElement('line', { x1: cx, y1: cy, x2: ax, y2: ay, class: 'yaw', 'marker-end': 'url(#arrow-head)' }, group);
-    svgElement('circle', { cx, cy, r: 3.5, class: 'marker' }, group);
+  }
+  return best;
+}
+
+// ---- the map on the page ----
+
+class CameraMap {
+  // root: the focusable map element, holding a canvas and a layer for the tick labels.
+  constructor(root, onSelect) {
+    this.root = root;
+    this.canvas = root.querySelector('canvas');
+    this.ticks = root.querySelector('.ticks');
+    this.onSelect = onSelect;
+    this.cameras = null;
+    this.count = 0;
+    this.view = { cx: 0, cy: 0, scale: 1 };
+    this.selected = -1;
+    this.pending = 0;
+    this.pointers = new Map();
+    this.measure = document.createElement('canvas').getContext('2d');
+    this.measure.font = MAP_FONT;
+    new ResizeObserver(() => this.redraw()).observe(root);
+    this.listen();
   }
 
-  // The name of the camera under the pointer, at once (a title shows only after a while).
-  const hover = svgElement('text', { class: 'hover-name' }, svg);
-  layer.addEventListener('mouseover', (event) => {
-    const group = event.target.closest('g.camera');
-    if (!group) return;
-    const marker = group.querySelector('circle.marker');
-    hover.textContent = group.dataset.name;
-    hover.setAttribute('x', Number(marker.getAttribute('cx')) + 8);
-    hover.setAttribute('y', Number(marker.getAttribute('cy')) - 8);
-    if (label) label.textContent = group.dataset.name;
-  });
-  layer.addEventListener('mouseout', () => {
-    hover.textContent = '';
-  });
+  setCameras(cameras, count) {
+    this.cameras = cameras;
+    this.count = count;
+    this.selected = -1;
+    this.bounds = cameraBounds(cameras.x, cameras.y, count);
+    this.fit();
+  }
+
+  // The plot's place in the canvas: room on the left for the widest y label,
+  // which depends only on the view's vertical extent.
+  layout() {
+    const width = this.root.clientWidth;
+    const height = Math.round(Math.min(Math.max(width * 0.75, 260), 560));
+    const top = 10;
+    const plotHeight = height - top - 36;
+    const half = plotHeight / 2 / this.view.scale;
+    const y = ticks(this.view.cy - half, this.view.cy + half, Math.max(2, Math.floor(plotHeight / 48)));
+    const left = Math.ceil(this.widest(tickLabels(y.values, y.step))) + 14;
+    return { width, height, left, top, plotWidth: width - left - 12, plotHeight };
+  }
+
+  widest(labels) {
+    return Math.max(10, ...labels.map((text) => this.measure.measureText(text).width));
+  }
+
+  fit() {
+    const { plotWidth, plotHeight } = this.layout();
+    this.view = fitView(this.bounds, plotWidth, plotHeight);
+    this.redraw();
+  }
+  zoom(factor) {
+    const { plotWidth, plotHeight } = this.layout();
+    this.view = zoomView(this.view, factor, plotWidth / 2, plotHeight / 2, plotWidth, plotHeight);
+    this.redraw();
+  }
+  pan(dx, dy) {
+    this.view = panView(this.view, dx, dy);
+    this.redraw();
+  }
+
+  // Selects camera `index` (-1: none), moving the map to it if asked or if it is out of sight.
+  select(index, { centre = false, tell = true } = {}) {
+    this.selected = index;
+    if (index >= 0) {
+      const { plotWidth, plotHeight } = this.layout();
+      const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, this.cameras.x[index], this.cameras.y[index]);
+      if (centre || sx < 0 || sy < 0 || sx > plotWidth || sy > plotHeight) {
+        this.view = { ...this.view, cx: this.cameras.x[index], cy: this.cameras.y[index] };
+      }
+    }
+    this.redraw();
+    if (tell) this.onSelect(index);
+  }
+
+  // Selects the camera nearest to (sx, sy) in plot coordinates, or says there is none there.
+  pick(sx, sy) {
+    const { plotWidth, plotHeight } = this.layout();
+    const c = this.cameras;
+    const found = c ? nearestCamera(c.x, c.y, this.count, this.view, plotWidth, plotHeight, sx, sy, MAP_PICK_RADIUS) : -1;
+    this.select(found);
+  }
+
+  redraw() {
+    if (!this.pending) this.pending = requestAnimationFrame(() => this.draw());
+  }
+
+  draw() {
+    this.pending = 0;
+    if (!this.cameras) return;
+    const box = this.layout();
+    const { width, height, left, top, plotWidth, plotHeight } = box;
+    const ratio = window.devicePixelRatio || 1;
+    this.canvas.style.height = `${height}px`;
+    this.canvas.width = Math.round(width * ratio);
+    this.canvas.height = Math.round(height * ratio);
+    const g = this.canvas.getContext('2d');
+    g.setTransform(ratio, 0, 0, ratio, 0, 0);
+    g.clearRect(0, 0, width, height);
+    const css = getComputedStyle(this.root);
+    const colour = (name) => css.getPropertyValue(name).trim();
+
+    // Grid lines and tick labels (the labels are text on the page, so that they stay sharp and legible).
+    const [xLeft, yTop] = toWorld(this.view, plotWidth, plotHeight, 0, 0);
+    const [xRight, yBottom] = toWorld(this.view, plotWidth, plotHeight, plotWidth, plotHeight);
+    const y = ticks(yBottom, yTop, Math.max(2, Math.floor(plotHeight / 48)));
+    const yLabels = tickLabels(y.values, y.step);
+    const probe = ticks(xLeft, xRight, 8);
+    const widest = this.widest(tickLabels(probe.values, probe.step));
+    const x = ticks(xLeft, xRight, Math.max(2, Math.floor(plotWidth / (widest + 24))));
+    const xLabels = tickLabels(x.values, x.step);
+    const labels = [];
+    g.strokeStyle = colour('--map-grid');
+    g.lineWidth = 1;
+    g.beginPath();
+    x.values.forEach((value, i) => {
+      const sx = left + toScreen(this.view, plotWidth, plotHeight, value, 0)[0];
+      g.moveTo(Math.round(sx) + 0.5, top);
+      g.lineTo(Math.round(sx) + 0.5, top + plotHeight);
+      const half = this.measure.measureText(xLabels[i]).width / 2;
+      if (sx - half >= 0 && sx + half <= width) labels.push(['x', sx, top + plotHeight + 4, xLabels[i]]);
+    });
+    y.values.forEach((value, i) => {
+      const sy = top + toScreen(this.view, plotWidth, plotHeight, 0, value)[1];
+      g.moveTo(left, Math.round(sy) + 0.5);
+      g.lineTo(left + plotWidth, Math.round(sy) + 0.5);
+      if (sy >= top + 6 && sy <= top + plotHeight - 6) labels.push(['y', left - 6, sy, yLabels[i]]);
+    });
+    g.stroke();
+    this.showLabels(labels, box);
+
+    // The cameras, clipped to the plot.
+    g.save();
+    g.beginPath();
+    g.rect(left, top, plotWidth, plotHeight);
+    g.clip();
+    g.translate(left, top);
+    const c = this.cameras;
+    const grid = densityGrid(c.x, c.y, this.count, this.view, plotWidth, plotHeight, MAP_DENSITY_CELL);
+    this.dense = grid.inView > MAP_DETAIL_LIMIT;
+    if (this.dense) this.drawDensity(g, grid, colour('--map-dense'));
+    else this.drawCameras(g, plotWidth, plotHeight, colour);
+    if (this.selected >= 0) {
+      const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, c.x[this.selected], c.y[this.selected]);
+      g.lineWidth = 2.5;
+      g.strokeStyle = colour('--map-selected');
+      g.beginPath();
+      g.arc(sx, sy, 8, 0, 2 * Math.PI);
+      g.stroke();
+    }
+    if (document.activeElement === this.root) {
+      // The cross that Enter picks at.
+      g.strokeStyle = colour('--ink');
+      g.lineWidth = 1.5;
+      g.beginPath();
+      g.moveTo(plotWidth / 2 - 10, plotHeight / 2);
+      g.lineTo(plotWidth / 2 + 10, plotHeight / 2);
+      g.moveTo(plotWidth / 2, plotHeight / 2 - 10);
+      g.lineTo(plotWidth / 2, plotHeight / 2 + 10);
+      g.stroke();
+    }
+    g.restore();
+    g.strokeStyle = colour('--map-frame');
+    g.strokeRect(left + 0.5, top + 0.5, plotWidth - 1, plotHeight - 1);
+    this.root.dataset.inView = grid.inView;
+    this.root.dataset.dense = this.dense;
+  }
+
+  // Darker where more cameras are, on a logarithmic scale so that lone cameras still show.
+  drawDensity(g, grid, dense) {
+    const [r, gr, b] = dense.match(/[0-9a-f]{2}/gi).map((h) => parseInt(h, 16));
+    const image = new ImageData(grid.columns, grid.rows);
+    const pixels = new Uint32Array(image.data.buffer);
+    const scale = 1 / Math.log1p(grid.largest);
+    for (let i = 0; i < grid.counts.length; ++i) {
+      const n = grid.counts[i];
+      if (n === 0) continue;
+      const alpha = Math.round(255 * (0.3 + 0.7 * Math.log1p(n) * scale));
+      pixels[i] = (alpha << 24) | (b << 16) | (gr << 8) | r;
+    }
+    const cells = document.createElement('canvas');
+    cells.width = grid.columns;
+    cells.height = grid.rows;
+    cells.getContext('2d').putImageData(image, 0, 0);
+    g.imageSmoothingEnabled = false;
+    g.drawImage(cells, 0, 0, grid.columns * MAP_DENSITY_CELL, grid.rows * MAP_DENSITY_CELL);
+  }
+
+  drawCameras(g, plotWidth, plotHeight, colour) {
+    const c = this.cameras;
+    const shown = [];
+    for (let i = 0; i < this.count; ++i) {
+      const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, c.x[i], c.y[i]);
+      const reach = MAP_WEDGE_RADIUS;
+      if (sx >= -reach && sy >= -reach && sx <= plotWidth + reach && sy <= plotHeight + reach) shown.push(i, sx, sy);
+    }
+    const radians = (degrees) => (degrees * Math.PI) / 180;
+    g.fillStyle = colour('--map-wedge');
+    for (let k = 0; k < shown.length; k += 3) {
+      const i = shown[k];
+      const fov = c.fov[i];
+      if (fov <= 0) continue;
+      g.beginPath();
+      g.moveTo(shown[k + 1], shown[k + 2]);
+      // The screen's y points down: counter-clockwise on the map is anticlockwise here.
+      if (fov >= 360) g.arc(shown[k + 1], shown[k + 2], MAP_WEDGE_RADIUS, 0, 2 * Math.PI);
+      else g.arc(shown[k + 1], shown[k + 2], MAP_WEDGE_RADIUS, -radians(c.yaw[i] - fov / 2), -radians(c.yaw[i] + fov / 2), true);
+      g.fill();
+    }
+    g.strokeStyle = colour('--accent');
+    g.lineWidth = 1.5;
+    g.beginPath();
+    for (let k = 0; k < shown.length; k += 3) {
+      const a = radians(c.yaw[shown[k]]);
+      g.moveTo(shown[k + 1], shown[k + 2]);
+      g.lineTo(shown[k + 1] + MAP_ARROW_LENGTH * Math.cos(a), shown[k + 2] - MAP_ARROW_LENGTH * Math.sin(a));
+    }
+    g.stroke();
+    g.fillStyle = colour('--map-marker');
+    g.strokeStyle = '#fff';
+    g.lineWidth = 1;
+    for (let k = 0; k < shown.length; k += 3) {
+      g.beginPath();
+      g.arc(shown[k + 1], shown[k + 2], 3.5, 0, 2 * Math.PI);
+      g.fill();
+      g.stroke();
+    }
+  }
+
+  // The tick labels as elements over the canvas, reused from one drawing to the next.
+  showLabels(labels, box) {
+    while (this.ticks.children.length < labels.length + 2) this.ticks.append(document.createElement('span'));
+    const spans = [...this.ticks.children];
+    labels.forEach(([axis, sx, sy, text], i) => {
+      const span = spans[i];
+      span.className = `tick ${axis}`;
+      span.textContent = text;
+      span.style.left = axis === 'x' ? `${sx}px` : '';
+      span.style.right = axis === 'y' ? `${box.width - sx}px` : '';
+      span.style.top = `${sy}px`;
+    });
+    const names = [['x', 'axis-name x', `${box.left + box.plotWidth / 2}px`, `${box.top + box.plotHeight + 19}px`],
+      ['y', 'axis-name y', '4px', `${box.top}px`]];
+    names.forEach(([text, className, leftAt, topAt], k) => {
+      const span = spans[labels.length + k];
+      span.className = className;
+      span.textContent = text;
+      span.style.left = leftAt;
+      span.style.right = '';
+      span.style.top = topAt;
+    });
+    for (const span of spans.slice(labels.length + 2)) span.remove();
+  }
+
+  // Drag, pinch, wheel, click and tap; keys when the map has the focus.
+  listen() {
+    const root = this.root;
+    const plotPoint = (event) => {
+      const rect = this.canvas.getBoundingClientRect();
+      const { left, top } = this.layout();
+      return [event.clientX - rect.left - left, event.clientY - rect.top - top];
+    };
+    let moved = 0;
+    root.addEventListener('pointerdown', (event) => {
+      if (event.button !== 0) return;
+      root.setPointerCapture(event.pointerId);
+      this.pointers.set(event.pointerId, plotPoint(event));
+      moved = 0;
+    });
+    root.addEventListener('pointermove', (event) => {
+      const before = this.pointers.get(event.pointerId);
+      if (!before) return;
+      const now = plotPoint(event);
+      const others = [...this.pointers].filter(([id]) => id !== event.pointerId).map(([, at]) => at);
+      if (others.length === 0) {
+        this.view = panView(this.view, now[0] - before[0], now[1] - before[1]);
+      } else {
+        // Pinch: the spread of two fingers zooms about their middle, which the map follows.
+        const [other] = others;
+        const spread = (a) => Math.hypot(a[0] - other[0], a[1] - other[1]) || 1;
+        const { plotWidth, plotHeight } = this.layout();
+        const middle = [(now[0] + other[0]) / 2, (now[1] + other[1]) / 2];
+        this.view = zoomView(panView(this.view, (now[0] - before[0]) / 2, (now[1] - before[1]) / 2),
+          spread(now) / spread(before), middle[0], middle[1], plotWidth, plotHeight);
+      }
+      moved += Math.abs(now[0] - before[0]) + Math.abs(now[1] - before[1]);
+      this.pointers.set(event.pointerId, now);
+      this.redraw();
+    });
+    const release = (event) => {
+      if (!this.pointers.has(event.pointerId)) return;
+      const alone = this.pointers.size === 1;
+      this.pointers.delete(event.pointerId);
+      if (event.type === 'pointerup' && alone && moved < 5) this.pick(...plotPoint(event));
+    };
+    root.addEventListener('pointerup', release);
+    root.addEventListener('pointercancel', release);
+    root.addEventListener('wheel', (event) => {
+      event.preventDefault();
+      const lines = event.deltaMode === 1 ? 16 : event.deltaMode === 2 ? 400 : 1;
+      const { plotWidth, plotHeight } = this.layout();
+      const [sx, sy] = plotPoint(event);
+      this.view = zoomView(this.view, Math.exp(-event.deltaY * lines * 0.002), sx, sy, plotWidth, plotHeight);
+      this.redraw();
+    }, { passive: false });
+    root.addEventListener('keydown', (event) => {
+      if (event.altKey || event.ctrlKey || event.metaKey) return;
+      const { plotWidth, plotHeight } = this.layout();
+      const step = (event.shiftKey ? 0.5 : 0.1) * Math.min(plotWidth, plotHeight);
+      const moves = { ArrowLeft: [step, 0], ArrowRight: [-step, 0], ArrowUp: [0, step], ArrowDown: [0, -step] };
+      if (moves[event.key]) this.pan(...moves[event.key]);
+      else if (event.key === '+' || event.key === '=') this.zoom(1.5);
+      else if (event.key === '-' || event.key === '_') this.zoom(1 / 1.5);
+      else if (event.key === '0' || event.key === 'Home') this.fit();
+      else if (event.key === 'Enter' || event.key === ' ') this.pick(plotWidth / 2, plotHeight / 2);
+      else if (event.key === 'Escape') this.select(-1);
+      else return;
+      event.preventDefault();
+    });
+    root.addEventListener('focus', () => this.redraw());
+    root.addEventListener('blur', () => this.redraw());
+  }
+}
+
+if (typeof module === 'object') {
+  module.exports = { ticks, tickLabels, cameraBounds, fitView, toScreen, toWorld, zoomView, panView, densityGrid, nearestCamera };
 }

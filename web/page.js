@@ -1,66 +1,129 @@
-// The page: takes a camera list (a file chosen or dropped, or pasted text),
-// converts it in a worker with the brivel module and shows the blocks, the
-// map and the near misses.
+// The page: takes a camera list (a file chosen or dropped, the example, or
+// pasted text), converts it in a worker with the brivel module and shows the
+// blocks, the map, the table of cameras and the near misses.
 'use strict';
 
 const $ = (id) => document.getElementById(id);
 const PREVIEW_BLOCKS = 200;
 
-// brivel_wasm.js holds the module in base64: a page opened from the disk may not fetch a file.
-const wasmModule = WebAssembly.compile(Uint8Array.from(atob(BRIVEL_WASM_BASE64), (c) => c.charCodeAt(0)));
+// brivel_wasm.js and example.js hold their bytes in base64: a page opened from the disk may not fetch a file.
+const fromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+const wasmModule = WebAssembly.compile(fromBase64(BRIVEL_WASM_BASE64));
 // The worker's script from its source on this page, for the same reason.
 const workerUrl = URL.createObjectURL(new Blob([`(${brivelWorker})()`], { type: 'text/javascript' }));
 
-let current = null;  // { bytes, name }: the last input, converted again when the line ends change
-let worker = null;
+let current = null;  // { input (a Blob), name }: the last input, converted again when the line ends change
+let worker = null;   // the conversion under way, if any
 let output = null;   // the blocks of the last conversion, a Blob
+let cameras = null;  // its cameras, in typed arrays
+let conversions = 0; // conversions begun
+
+const count = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
+const map = new CameraMap($('map'), (index) => chosen(index, map));
+const table = new CameraTable($('cameras-section'), (index) => chosen(index, table));
+const findings = new FindingsList($('misses-section'));
 
 function entName(inputName) {
   const base = inputName.replace(/\.[^./\\]*$/, '');
   return (base || 'cameras') + '.ent';
 }
 
-function showProgress(done, total, text) {
-  $('progress-row').hidden = false;
-  $('progress').value = total > 0 ? done / total : 1;
-  $('status').textContent = text;
+// The map and the table choose the same camera; the details say which.
+function chosen(index, by) {
+  if (by !== map) map.select(index, { centre: true, tell: false });
+  if (by !== table) table.select(index, false);
+  const details = $('camera-details');
+  if (index < 0) {
+    details.innerHTML = `<p class="hint">${by === map ? 'No camera there: move the map or zoom in.' : 'No camera chosen.'}</p>`;
+    return;
+  }
+  const c = cameras;
+  const fields = [['Name', `"${cameraName(c, index, new TextDecoder('utf-8'))}"`], ['Line', c.line[index]],
+    ['Origin', `${c.x[index]} ${c.y[index]} ${c.z[index]}`], ['Angles', `${c.pitch[index]} ${c.yaw[index]} ${c.roll[index]}`],
+    ['Fov', c.fov[index]]];
+  const list = document.createElement('dl');
+  for (const [name, value] of fields) {
+    const pair = document.createElement('div');
+    const term = document.createElement('dt');
+    const data = document.createElement('dd');
+    term.textContent = name;
+    data.textContent = value;
+    pair.append(term, data);
+    list.append(pair);
+  }
+  details.replaceChildren(list);
+}
+
+// Progress on the bar; the status line (a live region) only at each new step, so that a screen reader is not flooded.
+function showStatus(text, done = null) {
+  $('progress-row').hidden = done === null;
+  if (done !== null) $('progress').value = done;
+  if ($('status').textContent !== text) $('status').textContent = text;
+}
+
+function stop() {
+  if (worker) worker.terminate();
+  worker = null;
 }
 
 async function convert() {
   if (!current) return;
-  if (worker) worker.terminate();
+  stop();
+  const module = await wasmModule;
+  stop();
+  const run = ++conversions;
+  const { input, name } = current;
   const windowsText = $('windows').checked;
   const started = performance.now();
-  const n = current.bytes.byteLength;
+  const n = input.size;
   const size = n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : `${(n / 1e6).toFixed(1)} MB`;
-  showProgress(0, 1, `converting ${current.name} (${size})`);
-  worker = new Worker(workerUrl);
-  worker.onmessage = (event) => {
+  for (const id of ['result', 'map-section', 'cameras-section', 'misses-section']) $(id).hidden = true;
+  showStatus(`Reading ${name} (${size})…`, 0);
+  const mine = new Worker(workerUrl);
+  worker = mine;
+  mine.onmessage = (event) => {
+    if (worker !== mine) return;
     const message = event.data;
     if (message.kind === 'progress') {
-      showProgress(message.done, message.total, `converting ${current.name} (${size})`);
+      const reading = message.phase === 'reading';
+      showStatus(`${reading ? 'Reading' : 'Converting'} ${name} (${size})…`,
+        (reading ? 0 : 0.1) + (reading ? 0.1 : 0.9) * (message.done / Math.max(message.total, 1)));
     } else if (message.kind === 'done') {
+      stop();
       const seconds = ((performance.now() - started) / 1000).toFixed(2);
-      showProgress(1, 1, `converted ${current.name} (${size}) in ${seconds} s`);
-      worker.terminate();
-      worker = null;
-      show(message);
-      // For a test, or anyone timing a large list: how many runs have ended, the last in how long.
+      // For a test, or anyone timing a large list: whether the result is still being drawn, how many
+      // runs have ended, the last in how long.
+      document.body.dataset.drawing = 'yes';
+      show(message, () => run !== conversions).then(() => {
+        requestAnimationFrame(() => requestAnimationFrame(() => delete document.body.dataset.drawing));
+      });
+      showStatus(`Converted ${name} (${size}) in ${seconds} s: ${$('counts').textContent}.`);
       document.body.dataset.runs = Number(document.body.dataset.runs || 0) + 1;
       document.body.dataset.seconds = seconds;
     } else {
-      showProgress(0, 1, `could not convert ${current.name}: ${message.message}`);
+      stop();
+      showStatus(`Could not convert ${name}: ${message.message}`);
       document.body.dataset.failed = message.message;
     }
   };
-  worker.postMessage({ module: await wasmModule, input: current.bytes, windowsText });
+  mine.postMessage({ module, input, windowsText });
 }
 
-function show(result) {
+function cancel() {
+  if (!worker) return;
+  stop();
+  showStatus(`Cancelled: ${current.name} was not converted.`);
+  document.body.dataset.cancelled = Number(document.body.dataset.cancelled || 0) + 1;
+  $('choose').focus();
+}
+
+// The result, drawn a part at a time, so that no part holds up the page for long. Stops
+// if `stale()` (another conversion began meanwhile).
+async function show(result, stale) {
   output = result.output;
-  const lines = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
-  $('counts').textContent = `${lines(result.cameraLines, 'camera line', 'camera lines')}, ` +
-    `${lines(result.skippedLines, 'line', 'lines')} skipped`;
+  cameras = result.cameras;
+  $('counts').textContent = `${count(result.cameraLines, 'camera line', 'camera lines')}, ` +
+    `${count(result.skippedLines, 'line', 'lines')} skipped`;
   $('download-name').textContent = entName(current.name);
 
   // The start of the blocks: whole blocks, up to a few hundred.
@@ -77,86 +140,82 @@ function show(result) {
     ? `The start of the blocks; all ${result.outputLength.toLocaleString('en')} bytes are in the download.` : '';
   $('result').hidden = false;
 
-  drawMap($('map'), result.cameras);
-  $('map-note').textContent = result.cameraLines > result.cameras.length
-    ? `The map shows the first ${result.cameras.length.toLocaleString('en')} of ${result.cameraLines.toLocaleString('en')} cameras.` : '';
-  $('map-section').hidden = false;
-
-  showNearMisses(result.nearMisses, result.nearMissCount);
-}
-
-function showNearMisses(misses, count) {
-  const list = $('misses');
-  list.replaceChildren();
-  const utf8 = new TextDecoder('utf-8');
-  for (const miss of misses) {
-    // The line, with the byte where the matcher stopped marked (or the end of the line).
-    let visible = miss.text.length;
-    while (visible > 0 && (miss.text[visible - 1] === 10 || miss.text[visible - 1] === 13)) --visible;
-    const stop = Math.min(miss.stop, visible);
-    const item = document.createElement('li');
-    const where = document.createElement('div');
-    where.className = 'where';
-    where.textContent = `line ${miss.line}, column ${miss.column + stop + 1}`;
-    const code = document.createElement('code');
-    const mark = document.createElement('mark');
-    code.append(utf8.decode(miss.text.subarray(0, stop)), mark);
-    if (stop < visible) {
-      mark.textContent = utf8.decode(miss.text.subarray(stop, stop + 1));
-      code.append(utf8.decode(miss.text.subarray(stop + 1, visible)));
-    } else {
-      mark.className = 'end';
-    }
-    const reason = document.createElement('div');
-    reason.className = 'reason';
-    reason.textContent = nearMissReason(miss);
-    item.append(where, code, reason);
-    list.append(item);
+  const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
+  const cameraCount = cameras.line.length;
+  const misses = nearMissFindings(result.misses);
+  const steps = [
+    () => ($('map-section').hidden = false),
+    () => map.setCameras(cameras, cameraCount),
+    () => ($('cameras-section').hidden = cameraCount === 0),
+    () => table.setCameras(cameras, cameraCount),
+    () => chosen(-1, null),
+    () => ($('misses-section').hidden = misses.count === 0),
+    () => findings.setFindings(misses),
+  ];
+  for (const step of steps) {
+    await nextTask();
+    if (stale()) return;
+    step();
   }
-  $('misses-more').textContent = count > misses.length ? `The first ${misses.length} of ${count} such lines.` : '';
-  $('misses-section').hidden = count === 0;
 }
 
-function take(bytes, name) {
-  current = { bytes, name };
+function take(input, name) {
+  current = { input, name };
   convert();
 }
 
-async function takeFile(file) {
-  if (file) take(await file.arrayBuffer(), file.name);
-}
-
-$('file').addEventListener('change', async (event) => {
-  await takeFile(event.target.files[0]);
+$('choose').addEventListener('click', () => $('file').click());
+$('file').addEventListener('change', (event) => {
+  const file = event.target.files[0];
+  if (file) take(file, file.name);
   // Choosing the same file again (edited since, perhaps) converts it again.
   event.target.value = '';
 });
-$('convert-paste').addEventListener('click', () => {
-  take(new TextEncoder().encode($('paste').value).buffer, 'pasted.txt');
-});
+$('example').addEventListener('click', () => take(new Blob([fromBase64(BRIVEL_EXAMPLE_BASE64)]), 'cameras.txt'));
+$('convert-paste').addEventListener('click', () => take(new Blob([$('paste').value]), 'pasted.txt'));
 $('windows').addEventListener('change', convert);
+$('cancel').addEventListener('click', cancel);
+document.addEventListener('keydown', (event) => {
+  if (event.key === 'Escape' && worker) cancel();
+});
 
-// A file dropped anywhere on the page.
+// A file dropped anywhere on the page; text dropped on the paste box goes in as text.
 const zone = $('drop-zone');
+const carriesFiles = (event) => [...event.dataTransfer.types].includes('Files');
 document.addEventListener('dragover', (event) => {
+  if (!carriesFiles(event)) return;
   event.preventDefault();
   zone.classList.add('over');
 });
 document.addEventListener('dragleave', () => zone.classList.remove('over'));
 document.addEventListener('drop', (event) => {
-  event.preventDefault();
   zone.classList.remove('over');
-  takeFile(event.dataTransfer.files[0]);
+  if (!carriesFiles(event)) return;
+  event.preventDefault();
+  const file = event.dataTransfer.files[0];
+  if (file) take(file, file.name);
 });
 
-$('download').addEventListener('click', () => {
-  if (!output) return;
+function saveAs(blob, name) {
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(output);
-  link.download = entName(current.name);
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+}
+
+$('download').addEventListener('click', () => {
+  if (output) saveAs(output, entName(current.name));
 });
+
+$('misses-export').addEventListener('click', async () => {
+  const blob = await findings.exportBlob();
+  if (blob) saveAs(blob, entName(current.name).replace(/\.ent$/, '-skipped.txt'));
+});
+
+$('map-zoom-in').addEventListener('click', () => map.zoom(1.5));
+$('map-zoom-out').addEventListener('click', () => map.zoom(1 / 1.5));
+$('map-fit').addEventListener('click', () => map.fit());
 
 $('copy').addEventListener('click', async () => {
   if (!output) return;

@@ -2,53 +2,130 @@
 // large list converts. The page starts the worker from this function's source
 // (see page.js): a page opened from the disk may not load a worker script from
 // a file. Nothing else on the page is in scope here.
+//
+// The page hands over the list as a Blob (a chosen file, or the pasted text):
+// the worker reads it straight into the module's memory, so the page never
+// holds or copies its bytes. The blocks join one output Blob as they come, and
+// the cameras and near misses are gathered in typed arrays, which are
+// transferred to the page at the end: a million cameras are a few tens of MB,
+// not a million objects.
 function brivelWorker() {
   'use strict';
-  const MAP_LIMIT = 5000;  // the cameras sent for the map; the count covers all
-  const NEAR_MISS_LIMIT = 1000;
   const PREVIEW_BYTES = 64 * 1024;
+  const OUTPUT_PART = 4 << 20;  // bytes of blocks gathered before they join the output Blob
+
+  const READ_PART = 32 << 20;   // bytes of the input read at a time: fewer reads are quicker
+
+  // Columns of typed arrays, one per field, and a pool of bytes (names, lines)
+  // that `end` columns point into. They grow by doubling; `finish` trims them.
+  function table(fields, capacity = 4096) {
+    const columns = {};
+    for (const [name, Type] of Object.entries(fields)) columns[name] = new Type(capacity);
+    return { columns, count: 0, capacity, pool: new Uint8Array(capacity * 16), poolLength: 0 };
+  }
+  function reserve(t, bytes) {
+    if (t.count === t.capacity) {
+      t.capacity *= 2;
+      for (const [name, column] of Object.entries(t.columns)) {
+        t.columns[name] = new column.constructor(t.capacity);
+        t.columns[name].set(column);
+      }
+    }
+    if (t.poolLength + bytes > t.pool.length) {
+      const larger = new Uint8Array(Math.max(t.pool.length * 2, t.poolLength + bytes));
+      larger.set(t.pool.subarray(0, t.poolLength));
+      t.pool = larger;
+    }
+    return t.count++;
+  }
+  function finish(t, poolName) {
+    const result = { [poolName]: t.pool.slice(0, t.poolLength) };
+    for (const [name, column] of Object.entries(t.columns)) result[name] = column.slice(0, t.count);
+    return result;
+  }
+  const buffersOf = (result) => Object.values(result).map((array) => array.buffer);
 
   self.onmessage = async (event) => {
     const { module, input, windowsText } = event.data;
-    const length = input.byteLength;
+    const length = input.size;
     let memory = null;
     const view = (at, size) => new Uint8Array(memory.buffer, at >>> 0, size >>> 0);
-    const names = new TextDecoder('utf-8');
 
-    const chunks = [];
+    let output = new Blob([]);
     let outputLength = 0;
+    const part = new Uint8Array(OUTPUT_PART);
+    let partLength = 0;
     const preview = new Uint8Array(PREVIEW_BYTES);
     let previewLength = 0;
-    const cameras = [];
-    const nearMisses = [];
-    let nearMissCount = 0;
+    const cameras = table({
+      line: Uint32Array, x: Int32Array, y: Int32Array, z: Int32Array, pitch: Int32Array, yaw: Int32Array,
+      roll: Int32Array, fov: Int32Array, nameEnd: Uint32Array,
+    });
+    const misses = table({
+      line: Uint32Array, column: Uint32Array, items: Uint8Array, stop: Uint16Array, expected: Uint8Array, textEnd: Uint32Array,
+    });
+    let heap = new Uint8Array(0);
+    // Copies `size` bytes of the module's memory into the pool of t; most are a few bytes, which a loop copies fastest.
+    const keep = (t, at, size) => {
+      if (heap.buffer !== memory.buffer) heap = new Uint8Array(memory.buffer);
+      const pool = t.pool;
+      let to = t.poolLength;
+      for (let i = at >>> 0, end = i + (size >>> 0); i < end; ++i) pool[to++] = heap[i];
+      t.poolLength = to;
+      return to;
+    };
     let counts = { cameraLines: 0, skippedLines: 0 };
     let lastShown = 0;
+    const progress = (phase, done) => {
+      // Messages cost little, but a few hundred are plenty for a bar.
+      if (done - lastShown >= length / 200 || done >= length) {
+        lastShown = done;
+        self.postMessage({ kind: 'progress', phase, done, total: length });
+      }
+    };
 
     const page = {
       output(at, size) {
-        const bytes = view(at, size).slice();
-        chunks.push(bytes);
-        outputLength += bytes.length;
-        const take = Math.min(bytes.length, PREVIEW_BYTES - previewLength);
+        const bytes = view(at, size);
+        outputLength += size;
+        const take = Math.min(size, PREVIEW_BYTES - previewLength);
         preview.set(bytes.subarray(0, take), previewLength);
         previewLength += take;
-      },
-      progress(done) {
-        // Messages cost little, but a few hundred are plenty for a bar.
-        if (done - lastShown >= length / 200 || done >= length) {
-          lastShown = done;
-          self.postMessage({ kind: 'progress', done, total: length });
+        for (let from = 0; from < size;) {
+          const room = Math.min(size - from, OUTPUT_PART - partLength);
+          part.set(bytes.subarray(from, from + room), partLength);
+          partLength += room;
+          from += room;
+          // A Blob copies its parts, so the part can be filled again at once.
+          if (partLength === OUTPUT_PART) {
+            output = new Blob([output, part]);
+            partLength = 0;
+          }
         }
       },
-      camera(at, size, x, y, yaw, fov) {
-        if (cameras.length < MAP_LIMIT) cameras.push({ name: names.decode(view(at, size)), x, y, yaw, fov });
+      progress: (done) => progress('converting', done),
+      camera(line, at, size, x, y, z, pitch, yaw, roll, fov) {
+        const i = reserve(cameras, size);
+        const c = cameras.columns;
+        c.line[i] = line;
+        c.x[i] = x;
+        c.y[i] = y;
+        c.z[i] = z;
+        c.pitch[i] = pitch;
+        c.yaw[i] = yaw;
+        c.roll[i] = roll;
+        c.fov[i] = fov;
+        c.nameEnd[i] = keep(cameras, at, size);
       },
       near_miss(line, at, size, column, items, stop, expected) {
-        nearMissCount += 1;
-        if (nearMisses.length < NEAR_MISS_LIMIT) {
-          nearMisses.push({ line, text: view(at, size).slice(), column: column >>> 0, items, stop: stop >>> 0, expected });
-        }
+        const i = reserve(misses, size);
+        const m = misses.columns;
+        m.line[i] = line;
+        m.column[i] = column;
+        m.items[i] = items;
+        m.stop[i] = stop;
+        m.expected[i] = expected;
+        m.textEnd[i] = keep(misses, at, size);
       },
       done(cameraLines, skippedLines) {
         counts = { cameraLines, skippedLines };
@@ -61,12 +138,22 @@ function brivelWorker() {
       instance.exports._initialize();
       const at = instance.exports.brivel_input(length);
       if (at === 0) throw new Error('not enough memory for an input of ' + length + ' bytes');
-      view(at, length).set(new Uint8Array(input));
-      const status = instance.exports.brivel_run(length, windowsText ? 1 : 0);
+      for (let filled = 0; filled < length; filled += READ_PART) {
+        const piece = await input.slice(filled, filled + READ_PART).arrayBuffer();
+        view(at + filled, piece.byteLength).set(new Uint8Array(piece));
+        progress('reading', filled + piece.byteLength);
+      }
+      lastShown = 0;
+      if (instance.exports.brivel_run(length, windowsText ? 1 : 0) !== 0) {
+        throw new Error('the conversion stopped before the end of the list');
+      }
+      output = new Blob([output, part.subarray(0, partLength)]);
+      const cameraTable = finish(cameras, 'names');
+      const missTable = finish(misses, 'text');
       self.postMessage({
-        kind: 'done', status, output: new Blob(chunks), outputLength,
-        preview: preview.slice(0, previewLength), cameras, nearMisses, nearMissCount, ...counts,
-      });
+        kind: 'done', output, outputLength, preview: preview.slice(0, previewLength),
+        cameras: cameraTable, misses: missTable, ...counts,
+      }, [...buffersOf(cameraTable), ...buffersOf(missTable)]);
     } catch (error) {
       self.postMessage({ kind: 'failed', message: String(error && error.message || error) });
     }

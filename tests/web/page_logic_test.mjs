@@ -1,0 +1,113 @@
+// The page's arithmetic, without a browser (node --test): the map's ticks and
+// their labels, its view, density and picking; the table's sorting and
+// filtering; the virtual lists' windows.
+import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
+import { test } from 'node:test';
+
+const require = createRequire(import.meta.url);
+const map = require('../../web/map.js');
+const { cameraOrder } = require('../../web/camera_table.js');
+const { virtualWindow, scrollTopFor, VIRTUAL_MAX_HEIGHT } = require('../../web/virtual_list.js');
+
+test('tick labels are short whatever the numbers: separators, then SI suffixes', () => {
+  const cases = [
+    // lo, hi, count, labels
+    [-1000, 1000, 4, ['-1,000', '-500', '0', '500', '1,000']],
+    [0, 9999, 2, ['0', '5,000']],
+    [-2147483648, 2147483647, 5, ['-2G', '-1G', '0', '1G', '2G']],
+    [-2e9, 2e9, 8, ['-2.0G', '-1.5G', '-1.0G', '-0.5G', '0', '0.5G', '1.0G', '1.5G', '2.0G']],
+    [1234000, 1236000, 4, ['1.2340M', '1.2345M', '1.2350M', '1.2355M', '1.2360M']],
+    [20000, 30000, 2, ['20k', '25k', '30k']],
+    [0.2, 3.7, 10, ['1', '2', '3']],  // numbers are whole: never a step below 1
+  ];
+  for (const [lo, hi, count, labels] of cases) {
+    const { values, step } = map.ticks(lo, hi, count);
+    assert.deepEqual(map.tickLabels(values, step), labels, `${lo}..${hi}`);
+    assert.ok(labels.every((label) => label.length <= 7), `${lo}..${hi}: short labels`);
+  }
+});
+
+test('the view: fit, screen and back, zoom about a point, pan', () => {
+  const view = map.fitView({ x0: -100, x1: 300, y0: 0, y1: 100 }, 400, 200);
+  assert.deepEqual([view.cx, view.cy], [100, 50]);
+  assert.equal(view.scale, 0.9);  // the wider span decides, with a margin
+  const [sx, sy] = map.toScreen(view, 400, 200, 300, 100);
+  assert.deepEqual([sx, sy], [200 + 180, 100 - 45]);  // +y is up
+  assert.deepEqual(map.toWorld(view, 400, 200, sx, sy), [300, 100]);
+  const zoomed = map.zoomView(view, 4, sx, sy, 400, 200);
+  assert.deepEqual(map.toScreen(zoomed, 400, 200, 300, 100), [sx, sy]);  // the point under the pointer stays
+  assert.equal(zoomed.scale, 3.6);
+  const panned = map.panView(view, 9, 9);  // dragged right and down: the list moves with it
+  assert.deepEqual(map.toScreen(panned, 400, 200, 300, 100), [sx + 9, sy + 9]);
+  assert.deepEqual(map.fitView(null, 400, 200), { cx: 0, cy: 0, scale: 1 });
+  assert.equal(map.zoomView(view, 1e12, 0, 0, 400, 200).scale, 100);  // zoom stops at a few units across
+});
+
+test('density: cameras binned by cell, those out of sight left out', () => {
+  const xs = Int32Array.from([0, 1, 2, 50, -1000, 0]);
+  const ys = Int32Array.from([0, 0, 1, 50, 0, 2000]);
+  // 100 x 100 units in a 100 x 100 plot, cells of 10: the centre (0, 0) is cell (5, 5).
+  const grid = map.densityGrid(xs, ys, xs.length, { cx: 0, cy: 0, scale: 1 }, 100, 100, 10);
+  assert.equal(grid.columns, 10);
+  assert.equal(grid.rows, 10);
+  assert.equal(grid.inView, 3);  // (50, 50) lies on the far edge, outside
+  assert.equal(grid.largest, 2);
+  assert.equal(grid.counts[5 * 10 + 5], 2);  // (0, 0) and (1, 0)
+  assert.equal(grid.counts[4 * 10 + 5], 1);  // (2, 1): one cell up
+  assert.equal(map.cameraBounds(xs, ys, 4).y1, 50);
+  assert.equal(map.cameraBounds(xs, ys, 0), null);
+});
+
+test('picking: the nearest camera within reach, by x and y', () => {
+  const xs = Int32Array.from([0, 100, 100]);
+  const ys = Int32Array.from([0, 0, 7]);
+  const view = { cx: 0, cy: 0, scale: 1 };
+  assert.equal(map.nearestCamera(xs, ys, 3, view, 400, 400, 200 + 99, 200 - 6, 16), 2);
+  assert.equal(map.nearestCamera(xs, ys, 3, view, 400, 400, 200 + 99, 200, 16), 1);
+  assert.equal(map.nearestCamera(xs, ys, 3, view, 400, 400, 200 + 50, 200, 16), -1);
+});
+
+test('the camera table: sorted by any column, ties in line order, filtered by name', () => {
+  const names = ['gate', 'Dock 3', 'dock 1', 'gate b', 'tower'];
+  const bytes = names.map((n) => new TextEncoder().encode(n));
+  const cameras = {
+    names: Uint8Array.from(bytes.flatMap((b) => [...b])),
+    nameEnd: Uint32Array.from(bytes.map((_, i) => bytes.slice(0, i + 1).reduce((n, b) => n + b.length, 0))),
+    x: Int32Array.from([5, -2147483648, 5, 2147483647, -1]),
+    line: Uint32Array.from([1, 2, 4, 9, 10]),
+  };
+  const order = (key, descending, needle = '') => [...cameraOrder(cameras, 5, key, descending, needle)];
+  const cases = [
+    ['line', false, '', [0, 1, 2, 3, 4]],
+    ['line', true, '', [4, 3, 2, 1, 0]],
+    ['x', false, '', [1, 4, 0, 2, 3]],
+    ['x', true, '', [3, 0, 2, 4, 1]],  // ties stay in line order either way
+    ['name', false, '', [1, 2, 0, 3, 4]],  // bytes: upper case first, a prefix before what extends it
+    ['name', true, '', [4, 3, 0, 2, 1]],
+    ['line', false, 'DOCK', [1, 2]],
+    ['x', true, 'gate', [3, 0]],
+    ['name', false, 'nothing', []],
+  ];
+  for (const [key, descending, needle, expected] of cases) {
+    assert.deepEqual(order(key, descending, needle), expected, `${key} ${descending ? 'down' : 'up'} '${needle}'`);
+  }
+});
+
+test('virtual lists: the rows in sight, even past the height a browser allows', () => {
+  // 1000 rows of 20 px in a view of 100 px.
+  assert.deepEqual(virtualWindow(0, 100, 20, 1000, 2), { first: 0, last: 7, top: 0, height: 20000 });
+  assert.deepEqual(virtualWindow(400, 100, 20, 1000, 2), { first: 18, last: 27, top: 360, height: 20000 });
+  assert.deepEqual(virtualWindow(0, 100, 20, 3, 2), { first: 0, last: 3, top: 0, height: 60 });
+  // A million rows of 30 px: the content is capped, and its end still shows the last row.
+  const count = 1e6;
+  const end = virtualWindow(VIRTUAL_MAX_HEIGHT - 300, 300, 30, count, 0);
+  assert.equal(end.height, VIRTUAL_MAX_HEIGHT);
+  assert.equal(end.last, count);
+  assert.equal(end.top + (end.last - end.first) * 30, VIRTUAL_MAX_HEIGHT);
+  const middle = virtualWindow(scrollTopFor(500000, 300, 30, count), 300, 30, count, 0);
+  assert.ok(middle.first <= 500000 && 500000 < middle.last, `row 500000 in ${middle.first}..${middle.last}`);
+  const row = middle.top + (500000 - middle.first) * 30;
+  const scrolled = scrollTopFor(500000, 300, 30, count);
+  assert.ok(row >= scrolled && row + 30 <= scrolled + 300, 'row 500000 is in the view');
+});

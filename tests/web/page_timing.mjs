@@ -1,0 +1,91 @@
+// Times the page on one large list, as a person would see it: from choosing
+// the file to the counts, map and lists drawn; the longest task on the main
+// thread meanwhile (a PerformanceObserver for long tasks); and the tab's peak
+// memory (the resident size of its renderer process, sampled). Prints the
+// figures; asserts nothing, since timings on a shared machine are no test.
+//
+//   node tests/web/page_timing.mjs BUILD_DIR LIST [--screenshot PREFIX]
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const [buildArg, list, flag, prefix] = process.argv.slice(2);
+if (!buildArg || !list) {
+  console.error('usage: node tests/web/page_timing.mjs BUILD_DIR LIST [--screenshot PREFIX]');
+  process.exit(2);
+}
+const pageUrl = pathToFileURL(path.resolve(buildArg, 'page', 'index.html')).href;
+
+// The largest resident size among the renderers of this browser's profile: the tab's.
+function rendererKiB(profile) {
+  let largest = 0;
+  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      const command = fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1');
+      if (!command.includes('--type=renderer') || !command.includes(profile)) continue;
+      const rss = /VmRSS:\s+(\d+)/.exec(fs.readFileSync(`/proc/${pid}/status`, 'latin1'));
+      if (rss) largest = Math.max(largest, Number(rss[1]));
+    } catch {
+      // the process ended meanwhile
+    }
+  }
+  return largest;
+}
+
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'brivel-page-timing-'));
+const context = await chromium.launchPersistentContext(profile, {
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run'],
+  viewport: { width: 1000, height: 900 },
+});
+try {
+  const page = context.pages()[0] || (await context.newPage());
+  await page.addInitScript(() => {
+    window.longTasks = [];
+    new PerformanceObserver((found) => window.longTasks.push(...found.getEntries().map((e) => e.duration)))
+      .observe({ type: 'longtask', buffered: true });
+  });
+  await page.goto(pageUrl);
+  await page.waitForTimeout(500);
+  const idleKiB = rendererKiB(profile);
+  let peakKiB = idleKiB;
+  const sampler = setInterval(() => (peakKiB = Math.max(peakKiB, rendererKiB(profile))), 50);
+
+  const started = await page.evaluate(() => { window.longTasks.length = 0; return performance.now(); });
+  await page.setInputFiles('input[type=file]', path.resolve(list));
+  await page.waitForFunction(() => Number(document.body.dataset.runs || 0) > 0 || document.body.dataset.failed,
+    null, { timeout: 120000, polling: 20 });
+  // The page marks the drawing it does in slices while it lasts; two frames after it, all is on the screen.
+  await page.waitForFunction(() => !document.body.dataset.drawing, null, { timeout: 120000, polling: 20 });
+  const figures = await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() =>
+    requestAnimationFrame(() => resolve({ now: performance.now(), tasks: window.longTasks.slice(),
+      converted: document.body.dataset.seconds, failed: document.body.dataset.failed })))));
+  clearInterval(sampler);
+  peakKiB = Math.max(peakKiB, rendererKiB(profile));
+  if (figures.failed) throw new Error('the page could not convert: ' + figures.failed);
+  const size = fs.statSync(list).size;
+  const longest = figures.tasks.length ? Math.max(...figures.tasks) : 0;
+  console.log(`list: ${list} (${(size / 1e6).toFixed(1)} MB)`);
+  console.log(`converted (the page's own figure, choice to counts): ${figures.converted} s`);
+  console.log(`choice to counts, map and lists drawn: ${((figures.now - started) / 1000).toFixed(2)} s`);
+  console.log(`main-thread tasks over 50 ms: ${figures.tasks.length}, the longest ${longest.toFixed(0)} ms`);
+  console.log(`tab memory (renderer resident size): ${(idleKiB / 1024).toFixed(0)} MiB idle, ` +
+    `${(peakKiB / 1024).toFixed(0)} MiB at the peak`);
+  if (flag === '--screenshot') {
+    await page.locator('#map').screenshot({ path: `${prefix}-all.png` });
+    console.log(`screenshot: ${prefix}-all.png`);
+    if (await page.locator('#map-zoom-in').count()) {
+      await page.locator('#map').focus();
+      for (let i = 0; i < 8; ++i) await page.keyboard.press('+');
+      await page.waitForTimeout(300);
+      await page.locator('#map').screenshot({ path: `${prefix}-zoomed.png` });
+      console.log(`screenshot: ${prefix}-zoomed.png`);
+    }
+  }
+} finally {
+  await context.close();
+  fs.rmSync(profile, { recursive: true, force: true });
+}
