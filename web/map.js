@@ -188,8 +188,9 @@ class CameraMap {
     this.redraw();
   }
 
-  // Selects camera `index` (-1: none), moving the map to it if asked or if it is out of sight.
-  select(index, { centre = false, tell = true } = {}) {
+  // Selects camera `index` (-1: none), moving the map to it if asked or if it is out of
+  // sight, and tells whoever listens (`missed`: a pick found no camera).
+  select(index, { centre = false, tell = true, missed = false } = {}) {
     this.selected = index;
     if (index >= 0) {
       const { plotWidth, plotHeight } = this.layout();
@@ -199,7 +200,7 @@ class CameraMap {
       }
     }
     this.redraw();
-    if (tell) this.onSelect(index);
+    if (tell) this.onSelect(index, missed);
   }
 
   // Selects the camera nearest to (sx, sy) in plot coordinates, or says there is none there.
@@ -207,7 +208,7 @@ class CameraMap {
     const { plotWidth, plotHeight } = this.layout();
     const c = this.cameras;
     const found = c ? nearestCamera(c.x, c.y, this.count, this.view, plotWidth, plotHeight, sx, sy, MAP_PICK_RADIUS) : -1;
-    this.select(found);
+    this.select(found, { missed: found < 0 });
   }
 
   redraw() {
@@ -216,8 +217,8 @@ class CameraMap {
 
   draw() {
     this.pending = 0;
-    if (!this.cameras) return;
     const box = this.layout();
+    if (!this.cameras || box.plotWidth < 10) return;  // hidden, or no list yet
     const { width, height, left, top, plotWidth, plotHeight } = box;
     const ratio = window.devicePixelRatio || 1;
     this.canvas.style.height = `${height}px`;

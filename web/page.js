@@ -19,7 +19,7 @@ let cameras = null;  // its cameras, in typed arrays
 let conversions = 0; // conversions begun
 
 const count = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
-const map = new CameraMap($('map'), (index) => chosen(index, map));
+const map = new CameraMap($('map'), (index, missed) => chosen(index, map, missed));
 const table = new CameraTable($('cameras-section'), (index) => chosen(index, table));
 const findings = new FindingsList($('misses-section'));
 
@@ -29,12 +29,12 @@ function entName(inputName) {
 }
 
 // The map and the table choose the same camera; the details say which.
-function chosen(index, by) {
+function chosen(index, by, missed = false) {
   if (by !== map) map.select(index, { centre: true, tell: false });
   if (by !== table) table.select(index, false);
   const details = $('camera-details');
   if (index < 0) {
-    details.innerHTML = `<p class="hint">${by === map ? 'No camera there: move the map or zoom in.' : 'No camera chosen.'}</p>`;
+    details.innerHTML = `<p class="hint">${missed ? 'No camera there: move the map or zoom in.' : 'No camera chosen.'}</p>`;
     return;
   }
   const c = cameras;

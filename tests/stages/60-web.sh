@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The browser page: build it (the converter compiled to WebAssembly), open it
-# from the disk in Debian's Chromium, headless, and compare what it converts
-# with the command line's output byte for byte, in both line-end modes; check
-# the map and a near miss (tests/web/page_test.mjs).
+# The browser page: build it (the converter compiled to WebAssembly), test the
+# page's arithmetic under node (tests/web/page_logic_test.mjs), then open it
+# from the disk in Debian's Chromium, headless: by keyboard alone, through the
+# axe-core audit, at 390 px, and with its downloads compared with the command
+# line's output byte for byte in both line-end modes (tests/web/page_test.mjs).
 set -euo pipefail
 exec </dev/null
 
@@ -13,7 +14,9 @@ if [ ! -x /usr/bin/chromium ]; then
   echo "60-web: no /usr/bin/chromium (.ci/install-deps installs it)" >&2
   exit 1
 fi
-echo "--- playwright-core, as pinned in tests/web/package-lock.json"
+echo "--- the page's arithmetic: node --test"
+node --test tests/web/page_logic_test.mjs
+echo "--- playwright-core and axe-core, as pinned in tests/web/package-lock.json"
 (cd tests/web && npm ci --no-audit --no-fund)
 echo "--- the page in $(/usr/bin/chromium --version 2>/dev/null || echo chromium)"
 node tests/web/page_test.mjs build
