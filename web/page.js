@@ -9,11 +9,13 @@ const PREVIEW_BLOCKS = 200;
 // brivel_wasm.js and example.js hold their bytes in base64: a page opened from the disk may not fetch a file.
 const fromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
 const wasmModule = WebAssembly.compile(fromBase64(BRIVEL_WASM_BASE64));
-// The worker's script from its source on this page, for the same reason.
-const workerUrl = URL.createObjectURL(new Blob([`(${brivelWorker})()`], { type: 'text/javascript' }));
+// The workers' scripts from their source on this page, for the same reason.
+const scriptUrl = (source) => URL.createObjectURL(new Blob([`(${source})()`], { type: 'text/javascript' }));
+const workerUrl = scriptUrl(brivelWorker);
+const collectorUrl = scriptUrl(brivelCollector);
 
 let current = null;  // { input (a Blob), name }: the last input, converted again when the line ends change
-let worker = null;   // the conversion under way, if any
+let worker = null;   // the conversion under way, if any: { converter, collector }
 let output = null;   // the blocks of the last conversion, a Blob
 let cameras = null;  // its cameras, in typed arrays
 let conversions = 0; // conversions begun
@@ -62,7 +64,10 @@ function showStatus(text, done = null) {
 }
 
 function stop() {
-  if (worker) worker.terminate();
+  if (worker) {
+    worker.converter.terminate();
+    worker.collector.terminate();
+  }
   worker = null;
 }
 
@@ -79,9 +84,13 @@ async function convert() {
   const size = n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : `${(n / 1e6).toFixed(1)} MB`;
   for (const id of ['result', 'map-section', 'cameras-section', 'misses-section']) $(id).hidden = true;
   showStatus(`Reading ${name} (${size})…`, 0);
-  const mine = new Worker(workerUrl);
+  const mine = { converter: new Worker(workerUrl), collector: new Worker(collectorUrl) };
   worker = mine;
-  mine.onmessage = (event) => {
+  // The blocks go from the converter to the collector; the page gets the rest of the result, then the Blob.
+  const blocks = new MessageChannel();
+  mine.collector.postMessage(blocks.port2, [blocks.port2]);
+  const output = new Promise((resolve) => (mine.collector.onmessage = (event) => resolve(event.data)));
+  mine.converter.onmessage = async (event) => {
     if (worker !== mine) return;
     const message = event.data;
     if (message.kind === 'progress') {
@@ -89,6 +98,8 @@ async function convert() {
       showStatus(`${reading ? 'Reading' : 'Converting'} ${name} (${size})…`,
         (reading ? 0 : 0.1) + (reading ? 0.1 : 0.9) * (message.done / Math.max(message.total, 1)));
     } else if (message.kind === 'done') {
+      message.output = await output;
+      if (worker !== mine) return;
       stop();
       const seconds = ((performance.now() - started) / 1000).toFixed(2);
       // For a test, or anyone timing a large list: whether the result is still being drawn, how many
@@ -106,7 +117,7 @@ async function convert() {
       document.body.dataset.failed = message.message;
     }
   };
-  mine.postMessage({ module, input, windowsText });
+  mine.converter.postMessage({ module, input, windowsText, collector: blocks.port1 }, [blocks.port1]);
 }
 
 function cancel() {

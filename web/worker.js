@@ -5,16 +5,19 @@
 //
 // The page hands over the list as a Blob (a chosen file, or the pasted text):
 // the worker reads it straight into the module's memory, so the page never
-// holds or copies its bytes. The blocks join one output Blob as they come, and
-// the cameras and near misses are gathered in typed arrays, which are
-// transferred to the page at the end: a million cameras are a few tens of MB,
-// not a million objects.
+// holds or copies its bytes. The blocks go as they come, a few MB at a time
+// and transferred rather than copied, to a second worker (brivelCollector)
+// that joins them into the output Blob meanwhile: handing 100 MB to a Blob
+// takes a second or more, which would otherwise come on top of the
+// conversion. The cameras and near misses are gathered in typed arrays, which
+// are transferred to the page at the end: a million cameras are a few tens of
+// MB, not a million objects.
 function brivelWorker() {
   'use strict';
   const PREVIEW_BYTES = 64 * 1024;
-  const OUTPUT_PART = 4 << 20;  // bytes of blocks gathered before they join the output Blob
+  const OUTPUT_PART = 4 << 20;  // bytes of blocks gathered before they go to the collector
 
-  const READ_PART = 32 << 20;   // bytes of the input read at a time: fewer reads are quicker
+  const READ_PART = 256 << 20;  // bytes of the input read at a time: one read is quickest, up to a point
 
   // Columns of typed arrays, one per field, and a pool of bytes (names, lines)
   // that `end` columns point into. They grow by doubling; `finish` trims them.
@@ -46,14 +49,13 @@ function brivelWorker() {
   const buffersOf = (result) => Object.values(result).map((array) => array.buffer);
 
   self.onmessage = async (event) => {
-    const { module, input, windowsText } = event.data;
+    const { module, input, windowsText, collector } = event.data;
     const length = input.size;
     let memory = null;
     const view = (at, size) => new Uint8Array(memory.buffer, at >>> 0, size >>> 0);
 
-    let output = new Blob([]);
     let outputLength = 0;
-    const part = new Uint8Array(OUTPUT_PART);
+    let part = new Uint8Array(OUTPUT_PART);
     let partLength = 0;
     const preview = new Uint8Array(PREVIEW_BYTES);
     let previewLength = 0;
@@ -67,7 +69,8 @@ function brivelWorker() {
     let heap = new Uint8Array(0);
     // Copies `size` bytes of the module's memory into the pool of t; most are a few bytes, which a loop copies fastest.
     const keep = (t, at, size) => {
-      if (heap.buffer !== memory.buffer) heap = new Uint8Array(memory.buffer);
+      // Asking the memory for its buffer is slow; a view of it is emptied when it grows.
+      if (heap.length === 0) heap = new Uint8Array(memory.buffer);
       const pool = t.pool;
       let to = t.poolLength;
       for (let i = at >>> 0, end = i + (size >>> 0); i < end; ++i) pool[to++] = heap[i];
@@ -96,9 +99,9 @@ function brivelWorker() {
           part.set(bytes.subarray(from, from + room), partLength);
           partLength += room;
           from += room;
-          // A Blob copies its parts, so the part can be filled again at once.
           if (partLength === OUTPUT_PART) {
-            output = new Blob([output, part]);
+            collector.postMessage(part, [part.buffer]);
+            part = new Uint8Array(OUTPUT_PART);
             partLength = 0;
           }
         }
@@ -147,15 +150,30 @@ function brivelWorker() {
       if (instance.exports.brivel_run(length, windowsText ? 1 : 0) !== 0) {
         throw new Error('the conversion stopped before the end of the list');
       }
-      output = new Blob([output, part.subarray(0, partLength)]);
+      const rest = part.slice(0, partLength);
+      collector.postMessage(rest, [rest.buffer]);
+      collector.postMessage(null);  // the end of the blocks
       const cameraTable = finish(cameras, 'names');
       const missTable = finish(misses, 'text');
       self.postMessage({
-        kind: 'done', output, outputLength, preview: preview.slice(0, previewLength),
+        kind: 'done', outputLength, preview: preview.slice(0, previewLength),
         cameras: cameraTable, misses: missTable, ...counts,
       }, [...buffersOf(cameraTable), ...buffersOf(missTable)]);
     } catch (error) {
       self.postMessage({ kind: 'failed', message: String(error && error.message || error) });
     }
+  };
+}
+
+// Joins the blocks that brivelWorker sends on the port it is given into one
+// Blob, and hands that to the page at their end (null).
+function brivelCollector() {
+  'use strict';
+  self.onmessage = (event) => {
+    const parts = [];
+    event.data.onmessage = (block) => {
+      if (block.data) parts.push(new Blob([block.data]));
+      else self.postMessage(new Blob(parts));
+    };
   };
 }

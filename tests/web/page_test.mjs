@@ -307,7 +307,7 @@ try {
   fs.writeFileSync(huge, Buffer.concat(Array(4).fill(large)));
   const workers = page.workers().length;
   const runsBefore = await b.runs();
-  const started = page.waitForEvent('worker');
+  const started = page.waitForEvent('worker');  // the converter and the collector of its blocks
   await page.setInputFiles('#file', huge);
   await started;
   await page.waitForFunction(() => /^(Reading|Converting)/.test(document.getElementById('status').textContent));
@@ -316,7 +316,7 @@ try {
   const cancelled = await b.text('#status');
   await page.waitForTimeout(1500);
   check('Cancel stops the conversion at once: its worker is gone, and nothing comes of it',
-    /^Cancelled/.test(cancelled) && working === workers + 1 && page.workers().length === workers &&
+    /^Cancelled/.test(cancelled) && working === workers + 2 && page.workers().length === workers &&
     (await b.runs()) === runsBefore && (await page.isHidden('#result')), `${cancelled}; workers ${workers}, ${working}, ${page.workers().length}`);
   await b.converted(() => page.click('#example'));
   check('then Try the example converts it', (await b.text('#counts')) === '7 camera lines, 10 lines skipped');

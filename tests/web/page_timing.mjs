@@ -16,15 +16,45 @@ if (!buildArg || !list) {
   console.error('usage: node tests/web/page_timing.mjs BUILD_DIR LIST [--screenshot PREFIX]');
   process.exit(2);
 }
-const pageUrl = pathToFileURL(path.resolve(buildArg, 'page', 'index.html')).href;
+// The page's folder; in builds before it had one, the page was among the build files in web/.
+const folder = ['page', 'web'].map((name) => path.resolve(buildArg, name)).find((f) => fs.existsSync(path.join(f, 'index.html')));
+const pageUrl = pathToFileURL(path.join(folder, 'index.html')).href;
+
+// The processes of the browser that uses `profile`.
+function browserProcesses(profile) {
+  const found = [];
+  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      const command = fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1');
+      if (command.includes(profile)) found.push({ pid, command });
+    } catch {
+      // the process ended meanwhile
+    }
+  }
+  return found;
+}
+
+// The CPU seconds that the browser's processes have used, all of them: less
+// disturbed by other work on the machine than the time on the clock.
+function cpuSeconds(profile) {
+  let ticks = 0;
+  for (const { pid } of browserProcesses(profile)) {
+    try {
+      const fields = fs.readFileSync(`/proc/${pid}/stat`, 'latin1').replace(/^.*\) /, '').split(' ');
+      ticks += Number(fields[11]) + Number(fields[12]);  // utime and stime
+    } catch {
+      // the process ended meanwhile
+    }
+  }
+  return ticks / 100;
+}
 
 // The largest resident size among the renderers of this browser's profile: the tab's.
 function rendererKiB(profile) {
   let largest = 0;
-  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+  for (const { pid, command } of browserProcesses(profile)) {
+    if (!command.includes('--type=renderer')) continue;
     try {
-      const command = fs.readFileSync(`/proc/${pid}/cmdline`, 'latin1');
-      if (!command.includes('--type=renderer') || !command.includes(profile)) continue;
       const rss = /VmRSS:\s+(\d+)/.exec(fs.readFileSync(`/proc/${pid}/status`, 'latin1'));
       if (rss) largest = Math.max(largest, Number(rss[1]));
     } catch {
@@ -54,6 +84,7 @@ try {
   let peakKiB = idleKiB;
   const sampler = setInterval(() => (peakKiB = Math.max(peakKiB, rendererKiB(profile))), 50);
 
+  const cpuBefore = cpuSeconds(profile);
   const started = await page.evaluate(() => { window.longTasks.length = 0; return performance.now(); });
   await page.setInputFiles('input[type=file]', path.resolve(list));
   await page.waitForFunction(() => Number(document.body.dataset.runs || 0) > 0 || document.body.dataset.failed,
@@ -64,6 +95,7 @@ try {
     requestAnimationFrame(() => resolve({ now: performance.now(), tasks: window.longTasks.slice(),
       converted: document.body.dataset.seconds, failed: document.body.dataset.failed })))));
   clearInterval(sampler);
+  const cpu = cpuSeconds(profile) - cpuBefore;
   peakKiB = Math.max(peakKiB, rendererKiB(profile));
   if (figures.failed) throw new Error('the page could not convert: ' + figures.failed);
   const size = fs.statSync(list).size;
@@ -71,6 +103,7 @@ try {
   console.log(`list: ${list} (${(size / 1e6).toFixed(1)} MB)`);
   console.log(`converted (the page's own figure, choice to counts): ${figures.converted} s`);
   console.log(`choice to counts, map and lists drawn: ${((figures.now - started) / 1000).toFixed(2)} s`);
+  console.log(`CPU time of all the browser's processes meanwhile: ${cpu.toFixed(2)} s`);
   console.log(`main-thread tasks over 50 ms: ${figures.tasks.length}, the longest ${longest.toFixed(0)} ms`);
   console.log(`tab memory (renderer resident size): ${(idleKiB / 1024).toFixed(0)} MiB idle, ` +
     `${(peakKiB / 1024).toFixed(0)} MiB at the peak`);
@@ -79,7 +112,7 @@ try {
     console.log(`screenshot: ${prefix}-all.png`);
     if (await page.locator('#map-zoom-in').count()) {
       await page.locator('#map').focus();
-      for (let i = 0; i < 8; ++i) await page.keyboard.press('+');
+      for (let i = 0; i < 11; ++i) await page.keyboard.press('+');
       await page.waitForTimeout(300);
       await page.locator('#map').screenshot({ path: `${prefix}-zoomed.png` });
       console.log(`screenshot: ${prefix}-zoomed.png`);
