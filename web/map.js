@@ -130,9 +130,11 @@ function nearestCamera(xs, ys, count, view, width, height, sx, sy, radius) {
 // ---- the map on the page ----
 
 class CameraMap {
-  // root: the focusable map element, holding a canvas and a layer for the tick labels.
-  constructor(root, onSelect) {
+  // root: the focusable map element, holding a canvas and a layer for the tick labels;
+  // note: where to say how many cameras are in sight, and how they are drawn.
+  constructor(root, note, onSelect) {
     this.root = root;
+    this.note = note;
     this.canvas = root.querySelector('canvas');
     this.ticks = root.querySelector('.ticks');
     this.onSelect = onSelect;
@@ -293,7 +295,10 @@ class CameraMap {
     g.strokeStyle = colour('--map-frame');
     g.strokeRect(left + 0.5, top + 0.5, plotWidth - 1, plotHeight - 1);
     this.root.dataset.inView = grid.inView;
-    this.root.dataset.dense = this.dense;
+    const n = (v) => v.toLocaleString('en');
+    this.note.textContent = this.dense ? `${n(grid.inView)} of ${n(this.count)} cameras in sight, drawn as density: ` +
+      `the darkest squares of ${MAP_DENSITY_CELL} px hold ${n(grid.largest)}. Zoom in to see each camera.`
+      : `${n(grid.inView)} of ${n(this.count)} cameras in sight.`;
   }
 
   // Darker where more cameras are, on a logarithmic scale so that lone cameras still show.

@@ -21,7 +21,7 @@ let cameras = null;  // its cameras, in typed arrays
 let conversions = 0; // conversions begun
 
 const count = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
-const map = new CameraMap($('map'), (index, missed) => chosen(index, map, missed));
+const map = new CameraMap($('map'), $('map-note'), (index, missed) => chosen(index, map, missed));
 const table = new CameraTable($('cameras-section'), (index) => chosen(index, table));
 const findings = new FindingsList($('misses-section'));
 

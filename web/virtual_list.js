@@ -75,11 +75,12 @@ class VirtualList {
     cancelAnimationFrame(this.pending);
     this.pending = 0;
     if (!this.rowHeight) {
-      // The height of a row, as the style sheet makes it.
+      // The height of a row, as the style sheet makes it; none while the list is hidden.
       const probe = this.createRow();
       this.rows.append(probe);
-      this.rowHeight = probe.getBoundingClientRect().height || 24;
+      this.rowHeight = probe.getBoundingClientRect().height;
       probe.remove();
+      if (!this.rowHeight) return;
     }
     const { first, last, top, height } = this.window();
     this.sizer.style.height = `${height}px`;

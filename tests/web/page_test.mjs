@@ -333,7 +333,8 @@ try {
   const outside = b.requests.filter((url) => !/^(file|blob|data):/.test(url));
   check('no request beyond the page\'s own files', outside.length === 0, outside.join(' '));
   if (screenshot) {
-    await page.setViewportSize({ width: 1000, height: 900 });
+    await page.click('#camera-rows [role=row]:nth-child(4)');  // a camera chosen, for its details,
+    await page.click('#map-fit');  // among all the others
     await page.screenshot({ path: screenshot, fullPage: true });
     console.log(`screenshot: ${screenshot}`);
   }
