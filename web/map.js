@@ -398,7 +398,11 @@ class CameraMap {
     let moved = 0;
     root.addEventListener('pointerdown', (event) => {
       if (event.button !== 0) return;
-      root.setPointerCapture(event.pointerId);
+      try {
+        root.setPointerCapture(event.pointerId);  // the drag goes on outside the map
+      } catch {
+        // a pointer that is no longer down
+      }
       this.pointers.set(event.pointerId, plotPoint(event));
       moved = 0;
     });

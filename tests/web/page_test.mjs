@@ -271,6 +271,31 @@ try {
       new RegExp(`"${name}"`).test(details) && details.includes(origin), details);
   }
 
+  // The wheel and a pinch (two touches drawn apart) zoom in about where they are: the corners leave the view.
+  const centre = await page.evaluate(() => {
+    const box = document.querySelector('#map canvas').getBoundingClientRect();
+    return [box.left + box.width / 2, box.top + box.height / 2];
+  });
+  const gestures = {
+    wheel: (x, y) => document.getElementById('map').dispatchEvent(new WheelEvent('wheel', { clientX: x, clientY: y, deltaY: -600, bubbles: true, cancelable: true })),
+    pinch: (x, y) => {
+      const map = document.getElementById('map');
+      const touch = (type, id, dx) => map.dispatchEvent(new PointerEvent(type, { pointerId: id, pointerType: 'touch', isPrimary: id === 1,
+        clientX: x + dx, clientY: y, button: 0, bubbles: true }));
+      touch('pointerdown', 1, -20);
+      touch('pointerdown', 2, 20);
+      for (const dx of [60, 120, 200]) touch('pointermove', 2, dx);
+      touch('pointerup', 2, 200);
+      touch('pointerup', 1, -20);
+    },
+  };
+  for (const [gesture, act] of Object.entries(gestures)) {
+    await page.click('#map-fit');
+    await page.evaluate(`(${act})(${centre[0]}, ${centre[1]})`);
+    await page.waitForTimeout(100);
+    check(`the ${gesture} zooms in: the cameras in the corners leave the view`, (await inView()) === 0, String(await inView()));
+  }
+
   console.log('--- a list of 15 MB: 150,000 cameras, 100,000 near misses');
   const large = largeList();
   const largePath = path.join(scratch, 'large.txt');
