@@ -16,7 +16,7 @@ const collectorUrl = scriptUrl(brivelCollector);
 
 let current = null;  // { input (a Blob), name }: the last input, converted again when the line ends change
 let worker = null;   // the conversion under way, if any: { converter, collector }
-let output = null;   // the blocks of the last conversion, a Blob
+let output = null;   // the blocks of the last conversion: a promise of a Blob
 let cameras = null;  // its cameras, in typed arrays
 let conversions = 0; // conversions begun
 
@@ -86,10 +86,11 @@ async function convert() {
   showStatus(`Reading ${name} (${size})…`, 0);
   const mine = { converter: new Worker(workerUrl), collector: new Worker(collectorUrl) };
   worker = mine;
-  // The blocks go from the converter to the collector; the page gets the rest of the result, then the Blob.
+  // The blocks go from the converter to the collector. The page shows the rest of the result
+  // as soon as the converter is done, while the collector may still be making the Blob.
   const blocks = new MessageChannel();
   mine.collector.postMessage(blocks.port2, [blocks.port2]);
-  const output = new Promise((resolve) => (mine.collector.onmessage = (event) => resolve(event.data)));
+  const blob = new Promise((resolve) => (mine.collector.onmessage = (event) => resolve(event.data)));
   mine.converter.onmessage = async (event) => {
     if (worker !== mine) return;
     const message = event.data;
@@ -98,9 +99,14 @@ async function convert() {
       showStatus(`${reading ? 'Reading' : 'Converting'} ${name} (${size})…`,
         (reading ? 0 : 0.1) + (reading ? 0.1 : 0.9) * (message.done / Math.max(message.total, 1)));
     } else if (message.kind === 'done') {
-      message.output = await output;
-      if (worker !== mine) return;
-      stop();
+      mine.converter.terminate();
+      mine.done = true;
+      output = blob;
+      document.body.dataset.outputPending = 'yes';
+      // The collector stays until the next conversion: the Blob's bytes may still be on their way from it.
+      blob.then(() => {
+        if (worker === mine) delete document.body.dataset.outputPending;
+      });
       const seconds = ((performance.now() - started) / 1000).toFixed(2);
       // For a test, or anyone timing a large list: whether the result is still being drawn, how many
       // runs have ended, the last in how long.
@@ -121,7 +127,7 @@ async function convert() {
 }
 
 function cancel() {
-  if (!worker) return;
+  if (!worker || worker.done) return;
   stop();
   showStatus(`Cancelled: ${current.name} was not converted.`);
   document.body.dataset.cancelled = Number(document.body.dataset.cancelled || 0) + 1;
@@ -131,7 +137,6 @@ function cancel() {
 // The result, drawn a part at a time, so that no part holds up the page for long. Stops
 // if `stale()` (another conversion began meanwhile).
 async function show(result, stale) {
-  output = result.output;
   cameras = result.cameras;
   $('counts').textContent = `${count(result.cameraLines, 'camera line', 'camera lines')}, ` +
     `${count(result.skippedLines, 'line', 'lines')} skipped`;
@@ -187,7 +192,7 @@ $('convert-paste').addEventListener('click', () => take(new Blob([$('paste').val
 $('windows').addEventListener('change', convert);
 $('cancel').addEventListener('click', cancel);
 document.addEventListener('keydown', (event) => {
-  if (event.key === 'Escape' && worker) cancel();
+  if (event.key === 'Escape') cancel();
 });
 
 // A file dropped anywhere on the page; text dropped on the paste box goes in as text.
@@ -216,7 +221,7 @@ function saveAs(blob, name) {
 }
 
 $('download').addEventListener('click', () => {
-  if (output) saveAs(output, entName(current.name));
+  if (output) output.then((blob) => saveAs(blob, entName(current.name)));
 });
 
 $('misses-export').addEventListener('click', async () => {
@@ -230,7 +235,7 @@ $('map-fit').addEventListener('click', () => map.fit());
 
 $('copy').addEventListener('click', async () => {
   if (!output) return;
-  const text = await output.text();
+  const text = await (await output).text();
   try {
     await navigator.clipboard.writeText(text);
   } catch {
