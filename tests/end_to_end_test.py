@@ -275,10 +275,16 @@ class Streaming(unittest.TestCase):
             os.close(controller)
 
 
-if __name__ == "__main__":
+def program_from_arguments():
+    """The command that runs the program named by the arguments, `[--runner
+    RUNNER] PROGRAM`, which it takes from sys.argv."""
     runner = []
     if sys.argv[1] == "--runner":
         del sys.argv[1]
         runner = shlex.split(sys.argv.pop(1))
-    BRIVEL = runner + [os.path.abspath(sys.argv.pop(1))]
+    return runner + [os.path.abspath(sys.argv.pop(1))]
+
+
+if __name__ == "__main__":
+    BRIVEL = program_from_arguments()
     unittest.main(verbosity=2)
