@@ -1,6 +1,6 @@
 // The page: takes a camera list (a file chosen or dropped, or pasted text),
 // converts it in a worker with the brivel module and shows the blocks, the
-// map and the near misses.
+// map and what brivel-check says of the list.
 'use strict';
 
 const $ = (id) => document.getElementById(id);
@@ -78,42 +78,50 @@ function show(result) {
   $('result').hidden = false;
 
   drawMap($('map'), result.cameras);
-  $('map-note').textContent = result.cameraLines > result.cameras.length
-    ? `The map shows the first ${result.cameras.length.toLocaleString('en')} of ${result.cameraLines.toLocaleString('en')} cameras.` : '';
+  $('map-note').textContent = result.cameraCount > result.cameras.length
+    ? `The map shows the first ${result.cameras.length.toLocaleString('en')} of ${result.cameraCount.toLocaleString('en')} cameras.` : '';
   $('map-section').hidden = false;
 
-  showNearMisses(result.nearMisses, result.nearMissCount);
+  showFindings(result.findings, result.findingCount);
 }
 
-function showNearMisses(misses, count) {
+// The bytes of the UTF-8 character at `at`.
+function characterEnd(bytes, at) {
+  const lead = bytes[at];
+  let end = at + 1 + (lead >= 0xf0 && lead <= 0xf4 ? 3 : lead >= 0xe0 && lead <= 0xef ? 2 : lead >= 0xc2 && lead <= 0xdf ? 1 : 0);
+  for (let i = at + 1; i < end; ++i) if (i >= bytes.length || (bytes[i] & 0xc0) !== 0x80) end = i;
+  return end;
+}
+
+function showFindings(findings, count) {
   const list = $('misses');
   list.replaceChildren();
   const utf8 = new TextDecoder('utf-8');
-  for (const miss of misses) {
-    // The line, with the byte where the matcher stopped marked (or the end of the line).
-    let visible = miss.text.length;
-    while (visible > 0 && (miss.text[visible - 1] === 10 || miss.text[visible - 1] === 13)) --visible;
-    const stop = Math.min(miss.stop, visible);
+  for (const finding of findings) {
+    // The line around the column, with the character at the column marked (or the end of the line).
+    const { excerpt, mark: at } = finding;
     const item = document.createElement('li');
     const where = document.createElement('div');
     where.className = 'where';
-    where.textContent = `line ${miss.line}, column ${miss.column + stop + 1}`;
+    where.textContent = `line ${finding.line}, column ${finding.column}`;
     const code = document.createElement('code');
     const mark = document.createElement('mark');
-    code.append(utf8.decode(miss.text.subarray(0, stop)), mark);
-    if (stop < visible) {
-      mark.textContent = utf8.decode(miss.text.subarray(stop, stop + 1));
-      code.append(utf8.decode(miss.text.subarray(stop + 1, visible)));
+    code.append((finding.startsLine ? '' : '\u2026') + utf8.decode(excerpt.subarray(0, at)), mark);
+    if (at < excerpt.length) {
+      const next = characterEnd(excerpt, at);
+      mark.textContent = utf8.decode(excerpt.subarray(at, next));
+      code.append(utf8.decode(excerpt.subarray(next)));
     } else {
       mark.className = 'end';
     }
+    if (!finding.endsLine) code.append('\u2026');
     const reason = document.createElement('div');
     reason.className = 'reason';
-    reason.textContent = nearMissReason(miss);
+    reason.textContent = finding.reason;
     item.append(where, code, reason);
     list.append(item);
   }
-  $('misses-more').textContent = count > misses.length ? `The first ${misses.length} of ${count} such lines.` : '';
+  $('misses-more').textContent = count > findings.length ? `The first ${findings.length} of ${count} findings.` : '';
   $('misses-section').hidden = count === 0;
 }
 

@@ -5,7 +5,7 @@
 function brivelWorker() {
   'use strict';
   const MAP_LIMIT = 5000;  // the cameras sent for the map; the count covers all
-  const NEAR_MISS_LIMIT = 1000;
+  const FINDING_LIMIT = 1000;
   const PREVIEW_BYTES = 64 * 1024;
 
   self.onmessage = async (event) => {
@@ -14,15 +14,15 @@ function brivelWorker() {
     let memory = null;
     const view = (at, size) => new Uint8Array(memory.buffer, at >>> 0, size >>> 0);
     const names = new TextDecoder('utf-8');
+    const words = new TextDecoder('utf-8');
 
     const chunks = [];
     let outputLength = 0;
     const preview = new Uint8Array(PREVIEW_BYTES);
     let previewLength = 0;
     const cameras = [];
-    const nearMisses = [];
-    let nearMissCount = 0;
-    let counts = { cameraLines: 0, skippedLines: 0 };
+    const findings = [];
+    let counts = {};
     let lastShown = 0;
 
     const page = {
@@ -44,14 +44,18 @@ function brivelWorker() {
       camera(at, size, x, y, yaw, fov) {
         if (cameras.length < MAP_LIMIT) cameras.push({ name: names.decode(view(at, size)), x, y, yaw, fov });
       },
-      near_miss(line, at, size, column, items, stop, expected) {
-        nearMissCount += 1;
-        if (nearMisses.length < NEAR_MISS_LIMIT) {
-          nearMisses.push({ line, text: view(at, size).slice(), column: column >>> 0, items, stop: stop >>> 0, expected });
+      // What brivel-check says: where (the column in characters), why, and the
+      // line's text around the column, as bytes, with the column's place in them.
+      finding(line, column, codeAt, codeSize, wordsAt, wordsSize, excerptAt, excerptSize, mark, whole) {
+        if (findings.length < FINDING_LIMIT) {
+          findings.push({
+            line, column, code: words.decode(view(codeAt, codeSize)), reason: words.decode(view(wordsAt, wordsSize)),
+            excerpt: view(excerptAt, excerptSize).slice(), mark: mark >>> 0, startsLine: (whole & 1) !== 0, endsLine: (whole & 2) !== 0,
+          });
         }
       },
-      done(cameraLines, skippedLines) {
-        counts = { cameraLines, skippedLines };
+      done(lines, cameraCount, defaultFov, skippedLines, findingCount) {
+        counts = { lines, cameraCount, defaultFov, skippedLines, cameraLines: lines - skippedLines, findingCount };
       },
     };
 
@@ -65,7 +69,7 @@ function brivelWorker() {
       const status = instance.exports.brivel_run(length, windowsText ? 1 : 0);
       self.postMessage({
         kind: 'done', status, output: new Blob(chunks), outputLength,
-        preview: preview.slice(0, previewLength), cameras, nearMisses, nearMissCount, ...counts,
+        preview: preview.slice(0, previewLength), cameras, findings, ...counts,
       });
     } catch (error) {
       self.postMessage({ kind: 'failed', message: String(error && error.message || error) });

@@ -2,11 +2,12 @@
 // playwright-core. Opens <build>/web/index.html from the disk, gives it
 // examples/cameras.txt and a Windows-style list (chosen as a file and dropped
 // on the page), and compares each download byte for byte with what
-// <build>/brivel writes, for both line-end modes; then checks the map and a
-// near miss, and can take the screenshot for the README.
+// <build>/brivel writes, for both line-end modes; checks the map, and that
+// the page's findings are <build>/brivel-check's, word for word, in both
+// modes; and can take the screenshot for the README.
 //
 //   node tests/web/page_test.mjs BUILD_DIR [--screenshot FILE]
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -22,6 +23,7 @@ if (!buildArg) {
 const build = path.resolve(buildArg);
 const screenshot = rest[0] === '--screenshot' ? path.resolve(rest[1]) : null;
 const brivel = path.join(build, 'brivel');
+const brivelCheck = path.join(build, 'brivel-check');
 const pageUrl = pathToFileURL(path.join(build, 'web', 'index.html')).href;
 
 let failures = 0;
@@ -44,6 +46,11 @@ const windows = (input) => {
   const end = text.indexOf('\x1a');
   return crlf(linux(Buffer.from((end < 0 ? text : text.slice(0, end)).replace(/\r\n/g, '\n'), 'latin1')));
 };
+
+// What brivel-check says of a list: "line L, column C: reason" for each finding.
+const checked = (input, windowsText) => spawnSync(brivelCheck, ['--format=json', ...(windowsText ? ['--windows-text'] : [])], { input })
+  .stdout.toString('utf8').split('\n').filter((line) => line).map((line) => JSON.parse(line))
+  .filter((o) => o.kind === 'finding').map((o) => `line ${o.line}, column ${o.column}: ${o.message}`);
 
 const example = fs.readFileSync(path.join(root, 'examples/cameras.txt'));
 // CR LF line ends, a CR LF split over no line end ("\r" alone), and a line after a Ctrl-Z.
@@ -81,6 +88,14 @@ try {
     return { name: file.suggestedFilename(), bytes: fs.readFileSync(await file.path()) };
   }
   const setWindows = (on) => converted(() => page.setChecked('#windows', on));
+  const findings = () => page.$$eval('#misses li', (items) => items.map((item) =>
+    `${item.querySelector('.where').textContent}: ${item.querySelector('.reason').textContent}`));
+  async function saysWhatBrivelCheckSays(label, input, windowsText) {
+    const got = await findings();
+    const want = checked(input, windowsText);
+    check(`${label}: the page's findings are brivel-check's (${want.length})`,
+      JSON.stringify(got) === JSON.stringify(want), `page: ${JSON.stringify(got)}\n  brivel-check: ${JSON.stringify(want)}`);
+  }
   const drop = (name, bytes) => converted(() => page.evaluate(([name, bytes]) => {
     const data = new DataTransfer();
     data.items.add(new File([new Uint8Array(bytes)], name));
@@ -99,6 +114,7 @@ try {
   check('the near miss on line 16 is explained, its column marked',
     /line 16, column 21/.test(market) && /z is missing after y=200/.test(market) &&
     (await page.locator('#misses li', { hasText: '"market"' }).locator('mark.end').count()) === 1, market);
+  await saysWhatBrivelCheckSays('examples/cameras.txt', example, false);
 
   console.log('--- Windows line ends');
   await setWindows(true);
@@ -112,9 +128,11 @@ try {
   sameBytes('Windows line ends: CR LF read as LF, the input ends at the Ctrl-Z', got.bytes, windows(windowsStyle));
   check('the camera after the Ctrl-Z is not on the map',
     (await page.locator('#map circle.marker').count()) === 8);
+  await saysWhatBrivelCheckSays('Windows line ends', windowsStyle, true);
   await setWindows(false);
   sameBytes('Linux line ends: the same bytes as brivel < the list', (await download()).bytes, linux(windowsStyle));
   check('the camera after the Ctrl-Z is on the map', (await page.locator('#map circle.marker').count()) === 9);
+  await saysWhatBrivelCheckSays('Linux line ends', windowsStyle, false);
 
   check('no error on the page', errors.length === 0, errors.join('; '));
   const outside = requests.filter((url) => !/^(file|blob|data):/.test(url));
