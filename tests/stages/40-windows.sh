@@ -6,6 +6,9 @@
 # code. Some hosts run 64-bit code only; 32-bit wine cannot start there, so the
 # tests run against the 64-bit program under wine64 instead.
 #
+# brivel-check.exe and the zips' drop target, brivel-drop.cmd, are run there
+# too, on a Windows-text list.
+#
 # Which host this is is found out by starting the 32-bit wine loader.
 # BRIVEL_WINDOWS_TEST=win64 runs the 64-bit program under wine64 on any host
 # (and =win32 insists on the 32-bit one), so that both ways can be tried.
@@ -28,20 +31,20 @@ build_and_check() {
   cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$target.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror
   cmake --build "$dir" --parallel 2
-  local exe=$dir/brivel.exe
-  local kind
-  kind=$(file -b "$exe")
-  echo "$exe: $kind"
-  case "$kind" in
-    "$want_kind"*) ;;
-    *) fail "$exe is not a $want_kind" ;;
-  esac
-
-  # Linked statically: the only DLLs it needs are those every Windows has.
-  local dlls
-  dlls=$("$target-objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | tr '\n' ' ')
-  echo "$exe imports: $dlls"
-  [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "$exe imports DLLs beyond KERNEL32.dll and msvcrt.dll"
+  local exe kind dlls
+  for exe in "$dir/brivel.exe" "$dir/brivel-check.exe"; do
+    kind=$(file -b "$exe")
+    echo "$exe: $kind"
+    case "$kind" in
+      "$want_kind"*) ;;
+      *) fail "$exe is not a $want_kind" ;;
+    esac
+    # Linked statically: the only DLLs it needs are those every Windows has.
+    dlls=$("$target-objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | tr '\n' ' ')
+    echo "$exe imports: $dlls"
+    [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "$exe imports DLLs beyond KERNEL32.dll and msvcrt.dll"
+  done
+  exe=$dir/brivel.exe
 
   # The runtime's default file mode stays text: _fmode is the library's zeroed
   # one, not set to binary by binmode.o or the like. (32-bit symbols carry a
@@ -82,4 +85,5 @@ else
 fi
 [ -x "$wine" ] || fail "$wine is missing (Debian: wine32:i386 for 32-bit wine, wine64 for 64-bit; see .ci/install-deps)"
 
-python3 tests/windows_end_to_end_test.py --wine "$wine" --winearch "$arch" "build-$arch/brivel.exe"
+python3 tests/windows_end_to_end_test.py --wine "$wine" --winearch "$arch" \
+  --check "build-$arch/brivel-check.exe" --drop-target "build-$arch/brivel-drop.cmd" "build-$arch/brivel.exe"
