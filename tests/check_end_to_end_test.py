@@ -18,7 +18,6 @@ from end_to_end_test import program_from_arguments, read_within
 CHECK = None  # the command that runs brivel-check: the runner, if any, then the program
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 EXAMPLE = os.path.join(ROOT, "examples", "cameras.txt")
-NEAR_MISSES = os.path.join(ROOT, "examples", "near-misses.txt")
 CAMERA = b'"a" x=1 y=2 z=3 pitch=4 yaw=5 roll=6'
 
 
@@ -63,12 +62,15 @@ class Formats(unittest.TestCase):
         ]) + summary(17, 1, 7, 2, 10, 3))
 
     def test_near_miss_list(self):
-        # The README's worked example: the finding lines, and the summary.
-        got = run([NEAR_MISSES])
+        # The README's worked example, byte for byte.
+        with open(os.path.join(ROOT, "README.md"), "rb") as f:
+            readme = f.read()
+        command = b"$ build/brivel-check examples/near-misses.txt\n"
+        example = readme[readme.index(command) + len(command):]
+        example = example[:example.index(b"```")]
+        got = run(["examples/near-misses.txt"], cwd=ROOT)
         self.assertEqual((got.returncode, got.stderr), (1, b""))
-        findings = [line for line in got.stdout.splitlines() if b": warning: " in line]
-        self.assertEqual([line.split(b": warning: ")[0].split(b":", 1)[1] for line in findings],
-                         [b"5:50", b"6:16", b"7:25", b"8:14", b"9:56", b"10:1", b"11:38"])
+        self.assertEqual(got.stdout, example)
         self.assertTrue(got.stdout.endswith(summary(12, 1, 4, 1, 8, 7)), got.stdout)
 
     def test_caret(self):
