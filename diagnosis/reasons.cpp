@@ -1,6 +1,7 @@
 #include "diagnosis/reasons.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "diagnosis/utf8.h"
@@ -416,28 +417,52 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
   return false;
 }
 
+namespace {
+
+// The '=' bytes in [from, end), eight bytes a step as a word whose bytes are
+// tested at once: every camera line is looked at, and a loop per byte cost
+// more than matching the line did.
+int count_equals(const char* p, const char* end) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  constexpr std::uint64_t kEquals = 0x3D3D3D3D3D3D3D3D;
+  int count = 0;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    word ^= kEquals;
+    // The top bit of each byte that was '=', and of no other: the sum takes
+    // 7 bits of each byte, so no carry crosses into the next.
+    const std::uint64_t equals = ~(((word & kLow7) + kLow7) | word | kLow7);
+    // The multiplication adds the bytes (0 or 1 each) up in the top byte.
+    count += static_cast<int>(((equals >> 7) * 0x0101010101010101) >> 56);
+  }
+  for (; p != end; ++p) count += *p == '=';
+  return count;
+}
+
+}  // namespace
+
 bool plain_camera_line(const char* text, std::size_t length, int items) {
   const char* const end = text + length;
+  // The line ends in whitespace, a number, an optional sign, whitespace and
+  // an '=' (read from its end): the last '=' of the line.
+  const char* p = end;
+  while (p != text && is_space(p[-1])) --p;
+  const char* const digits_end = p;
+  while (p != text && is_digit(p[-1])) --p;
+  if (p == digits_end) return false;
+  if (p != text && (p[-1] == '+' || p[-1] == '-')) --p;
+  while (p != text && is_space(p[-1])) --p;
+  if (p == text || p[-1] != '=') return false;
+  // The rules read one '=' for each item after the name, and only whitespace,
+  // key letters, signs and digits between them: when the line holds no other
+  // '=' after its name, that last '=' is the last item's, and nothing but
+  // whitespace follows the item.
   const char* const quote = skip_space(text, end);
   // A camera line: its name is closed by the first quote after the opening one.
   const char* const name_end = static_cast<const char*>(
       std::memchr(quote + 1, '"', static_cast<std::size_t>(end - quote - 1)));
-  // The rules read one '=' for each item after the name, and only whitespace,
-  // key letters, signs and digits between them: so when the line holds no
-  // other '=', the last is that of the last item read.
-  int equals = 0;
-  const char* last = name_end;
-  for (const char* c = name_end + 1; c != end; ++c) {
-    const bool is_equals = *c == '=';
-    equals += is_equals;
-    last = is_equals ? c : last;
-  }
-  if (equals != items - 1) return false;
-  const char* p = skip_space(last + 1, end);
-  if (p != end && (*p == '+' || *p == '-')) ++p;
-  if (p == end || !is_digit(*p)) return false;
-  while (p != end && is_digit(*p)) ++p;
-  return skip_space(p, end) == end;
+  return count_equals(name_end + 1, end) == items - 1;
 }
 
 std::size_t count_characters(const char* bytes, std::size_t length, int& pending) {
