@@ -55,6 +55,12 @@ bool looks_like_utf16(const char* text, std::size_t length) {
   return (zeros[0] == (n + 1) / 2 && zeros[1] == 0) || (zeros[1] == n / 2 && zeros[0] == 0);
 }
 
+// Whether a line of seven items goes on after its roll number: the rules
+// then stopped before the end of its text, or at a key with no number.
+bool fov_meant(const Reading& reading, std::size_t length) {
+  return reading.stop.offset < length || reading.stop.expected != camera::StopPoint::Expected::kKey;
+}
+
 bool starts_with(const char* text, std::size_t length, std::string_view prefix) {
   return length >= prefix.size() && std::memcmp(text, prefix.data(), prefix.size()) == 0;
 }
@@ -187,10 +193,7 @@ void Diagnosis::camera_piece(const char* text, std::size_t length, int items) {
     return;
   }
   // Seven items: whatever follows the roll number was meant as fov, if anything.
-  if (reading_.stop.expected == camera::StopPoint::Expected::kKey &&
-      reading_.stop.offset == length) {
-    return;
-  }
+  if (!fov_meant(reading_, length)) return;
   explain_stop(text, length, reading_, words_, offset);
   words_ << ", so the camera gets fov " << std::int64_t{camera::kDefaultFov};
   report(Reason::kDefaultFov, text, length, offset);
@@ -299,7 +302,7 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
     }
     if (lost) {
       report(Reason::kCutLosesItems, text, length, 0);
-    } else if (last == 7 && reading_.stop.offset < joined_length) {
+    } else if (last == 7 && fov_meant(reading_, joined_length)) {
       // Nothing cut: what follows the roll number was no fov item anyway.
       words_.clear();
       std::size_t offset;

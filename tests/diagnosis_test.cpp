@@ -266,6 +266,10 @@ const Row kRows[] = {
          "this line is longer than a piece (1023 bytes), and the camera comes from its piece "
          "before the cut here: the cut falls inside the number of fov, which reads as 1, not "
          "12")}},
+    {"fov without a number at the piece boundary",
+     kHead + std::string(1023 - kHead.size(), ' ') + "\n",
+     kBoth,
+     {at(1, 1024, Reason::kDefaultFov, "fov= has no number, so the camera gets fov 90")}},
     {"fov beyond the piece boundary",
      kHead + std::string(1023 - kHead.size(), ' ') + "45\n",
      kBoth,
