@@ -87,6 +87,12 @@ struct Row {
   std::vector<Got> findings;  // excerpt and mark are not compared here
 };
 
+// A literal's bytes, NULs included.
+template <std::size_t N>
+std::string bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
 std::string with_nul(std::string text, std::size_t at) {
   text[at] = '\0';
   return text;
@@ -310,19 +316,19 @@ const Row kRows[] = {
      kLinux,
      {at(1, 1024, Reason::kMissingKey, "z is missing after y=2")}},
     {"UTF-16 with a byte-order mark",
-     std::string("\xFF\xFE\"\0a\0\"\0\n\0", 10),
+     bytes("\xFF\xFE\"\0a\0\"\0\n\0"),
      kBoth,
      {at(1, 1, Reason::kUtf16,
          "the list is saved as UTF-16 (it starts with a UTF-16 byte-order mark): brivel reads "
          "bytes and finds no camera line in UTF-16 text; save the list as UTF-8 or ANSI")}},
     {"UTF-16 without one",
-     std::string("#\0\n\0\"\0a\0\"\0 \0x\0=\0\n\0", 20),
+     bytes("#\0\n\0\"\0a\0\"\0 \0x\0=\0\n\0"),
      kBoth,
      {at(2, 1, Reason::kUtf16,
          "the list is saved as UTF-16 (a NUL byte stands beside each character): brivel reads "
          "bytes and finds no camera line in UTF-16 text; save the list as UTF-8 or ANSI")}},
     {"binary data",
-     std::string("PK\x03\x04\x14\0\0\0\x08\0\"a\" x=1\n", 17) + "\"b\" x=1\n",
+     bytes("PK\x03\x04\x14\0\0\0\x08\0\"a\" x=1\n") + "\"b\" x=1\n",
      kBoth,
      {at(1, 3, Reason::kBinary,
          "binary data, not a camera list: this line holds NUL or other control bytes, which no "
@@ -461,14 +467,14 @@ TEST(WindowsTextSource, ReadsAsATextStream) {
 TEST(Diagnosis, AgreesWithBrivelOnGeneratedLists) {
   std::mt19937 random(20261210);
   const auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
-  const std::string bytes = std::string("\n\r\x1a\"= \0x0.-", 13) + "\xE2\x80\x9D";
+  const std::string changed = bytes("\n\r\x1a\"= \0x0.-") + "\xE2\x80\x9D";
   for (int list = 0; list < 2000 && !HasFailure(); ++list) {
     std::string input;
     for (std::size_t rows = 1 + below(6); rows > 0; --rows) {
       input += kRows[below(std::size(kRows))].input;
     }
     for (std::size_t changes = below(8); changes > 0 && !input.empty(); --changes) {
-      input[below(input.size())] = bytes[below(bytes.size())];
+      input[below(input.size())] = changed[below(changed.size())];
     }
     std::vector<std::size_t> sizes;
     for (std::size_t reads = below(4); reads > 0; --reads) sizes.push_back(1 + below(2000));
