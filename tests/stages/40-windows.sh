@@ -75,13 +75,13 @@ esac
 
 if [ "$arch" = win32 ]; then
   wine=$wine32
-  echo "40-windows: running the 32-bit build-win32/brivel.exe under 32-bit wine" \
-    "($wine, win32 prefix); the 64-bit build-win64/brivel.exe was built and checked above"
+  echo "40-windows: running the 32-bit build-win32/brivel.exe and brivel-check.exe under 32-bit" \
+    "wine ($wine, win32 prefix); the 64-bit programs in build-win64 were built and checked above"
 else
   wine=$wine64
-  echo "40-windows: the 32-bit build-win32/brivel.exe, the program shipped, was built and" \
-    "checked above but is not run here; running the 64-bit build-win64/brivel.exe under" \
-    "64-bit wine ($wine, win64 prefix) instead"
+  echo "40-windows: the 32-bit build-win32/brivel.exe and brivel-check.exe, the programs shipped," \
+    "were built and checked above but are not run here; running the 64-bit ones in build-win64" \
+    "under 64-bit wine ($wine, win64 prefix) instead"
 fi
 [ -x "$wine" ] || fail "$wine is missing (Debian: wine32:i386 for 32-bit wine, wine64 for 64-bit; see .ci/install-deps)"
 
