@@ -10,15 +10,18 @@ constexpr std::size_t kProgressStep = 1 << 20;
 
 }  // namespace
 
-void report_lines(const char* text, std::size_t length, LineObserver& observer) {
+void report_lines(camera::PaddedText text, LineObserver& observer) {
+  const std::size_t length = text.size();
   std::size_t line_number = 1;
   std::size_t column = 0;
   std::size_t next_progress = kProgressStep;
   camera::CameraRecord record;
   for (std::size_t start = 0; start < length;) {
-    const char* const piece = text + start;
-    const std::size_t size = cli::next_piece_length(piece, length - start, true);
-    const int items = camera::match_camera_line_in_place(piece, size, record);
+    // The rest of the text, with the room after it.
+    const camera::PaddedText rest = text.after(start);
+    const char* const piece = rest.data();
+    const std::size_t size = cli::next_piece_length(rest, true);
+    const int items = camera::match_camera_line_in_place(rest.first(size), record);
     if (camera::accept_camera_line(items, record)) {
       observer.camera_line(record);
     } else {

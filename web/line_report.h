@@ -7,6 +7,7 @@
 
 #include "camera/camera_record.h"
 #include "camera/line_matcher.h"
+#include "camera/padded_text.h"
 
 namespace web {
 
@@ -32,8 +33,7 @@ class LineObserver {
 
 // Cuts `text` into pieces with the read loop's own cutter and matches each one: calls
 // camera_line for each camera line, skipped_line for each other piece and
-// near_miss too for those meant as camera lines. At least
-// camera::kMatchReadAhead readable bytes must follow `text`.
-void report_lines(const char* text, std::size_t length, LineObserver& observer);
+// near_miss too for those meant as camera lines.
+void report_lines(camera::PaddedText text, LineObserver& observer);
 
 }  // namespace web

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
-#include "camera/line_matcher.h"
+#include "camera/padded_text.h"
 #include "cli/convert.h"
 #include "web/line_report.h"
 #include "web/windows_text.h"
@@ -33,7 +34,7 @@ namespace {
 // The module's buffers: static, since they are far too large for its stack
 // (64 KiB, with no guard page below it).
 cli::ConversionBuffers conversion_buffers;
-char* input = nullptr;  // with camera::kMatchReadAhead bytes of room after it
+camera::PaddedCopy* input = nullptr;
 
 // Reading is the first half of the work, the report the second.
 class PageInput : public cli::ByteSource {
@@ -91,21 +92,22 @@ class PageReport : public web::LineObserver {
 // Room for an input of `length` bytes; the page copies the input there. Null
 // when the memory cannot be had.
 EXPORTED("brivel_input") char* brivel_input(std::size_t length) {
-  std::free(input);
-  input = static_cast<char*>(std::calloc(length + camera::kMatchReadAhead, 1));
-  return input;
+  delete input;
+  input = new (std::nothrow) camera::PaddedCopy(length);
+  return input != nullptr ? input->data() : nullptr;
 }
 
 // Converts the input of `length` bytes, as the Linux program does or, with
 // `windows_text`, as the Windows program does. Returns 0, or 1 when the read
 // loop did not come to the end of the input (which memory never causes).
 EXPORTED("brivel_run") int brivel_run(std::size_t length, int windows_text) {
+  char* const bytes = input->data();
   if (windows_text) {
-    const std::size_t text_length = web::read_as_windows_text(input, length);
-    std::memset(input + text_length, 0, length - text_length);
+    const std::size_t text_length = web::read_as_windows_text(bytes, length);
+    std::memset(bytes + text_length, 0, length - text_length);
     length = text_length;
   }
-  PageInput source(input, length);
+  PageInput source(bytes, length);
   PageOutput page;
   web::WindowsTextSink windows(page);
   cli::ByteSink& sink = windows_text ? static_cast<cli::ByteSink&>(windows) : page;
@@ -113,7 +115,7 @@ EXPORTED("brivel_run") int brivel_run(std::size_t length, int windows_text) {
       cli::convert(source, sink, cli::Flush::kWhenFullOrWaiting, conversion_buffers);
 
   PageReport report(length);
-  web::report_lines(input, length, report);
+  web::report_lines(input->text().first(length), report);
   report.finish();
   return result.outcome == cli::Outcome::kEndOfInput ? 0 : 1;
 }
