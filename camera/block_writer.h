@@ -55,12 +55,13 @@ inline char* put(char* out, const char (&text)[N]) {
 }
 
 // A number's text of 1 to 8 bytes, already as append_block writes the number
-// (no '+', no leading zero, no "-0"), copied as eight bytes, and a space that
-// counts only when `spaced`. The bytes after it are overwritten by what
+// (no '+', no leading zero, no "-0"), copied as a whole word, and when
+// `spaced`, a space after it. The bytes after it are overwritten by what
 // follows in the block.
-inline char* put_number(char* out, const char* number, std::size_t length, bool spaced) {
-  std::memcpy(out, number, 8);
-  out[length] = ' ';
+template <bool spaced>
+inline char* put_number(char* out, const char* number, std::size_t length) {
+  copy_words<8>(out, number);
+  if (spaced) out[length] = ' ';
   return out + length + spaced;
 }
 

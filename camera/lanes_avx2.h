@@ -43,6 +43,12 @@ class Avx2Window {
                 _mm256_movemask_epi8(_mm256_cmpeq_epi8(high_, wanted)));
   }
 
+  // Copies the 64 bytes to `out`.
+  BRIVEL_AVX2_CODE void copy_to(char* out) const {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), low_);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), high_);
+  }
+
   BRIVEL_AVX2_CODE std::uint64_t digits() const {
     // A digit is at most 9 above '0' (the subtraction wraps the bytes below '0' round).
     const __m256i zero = _mm256_set1_epi8('0');

@@ -32,6 +32,9 @@ class PortableWindow {
 
   explicit PortableWindow(const char* bytes) : bytes_(bytes) {}
 
+  // Copies the 64 bytes to `out`.
+  void copy_to(char* out) const { copy_words<kSize>(out, bytes_); }
+
   std::uint64_t digits() const {
     // Below the top bit, adding 0x80 - '0' reaches the top bit from '0' up,
     // and adding 0x80 - ':' from ':' up; a byte with the top bit is no digit.

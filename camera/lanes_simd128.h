@@ -40,6 +40,11 @@ class Simd128Window {
     return found;
   }
 
+  // Copies the 64 bytes to `out`.
+  void copy_to(char* out) const {
+    for (int i = 0; i < 4; ++i) wasm_v128_store(out + 16 * i, chunks_[i]);
+  }
+
   std::uint64_t digits() const {
     std::uint64_t found = 0;
     for (int i = 0; i < 4; ++i) {

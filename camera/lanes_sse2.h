@@ -37,6 +37,13 @@ class Sse2Window {
   // The mask of the bytes equal to `c`.
   BRIVEL_SSE2_CODE std::uint64_t bytes_equal_to(char c) const { return equal_to_any(c, c); }
 
+  // Copies the 64 bytes to `out`.
+  BRIVEL_SSE2_CODE void copy_to(char* out) const {
+    for (int i = 0; i < 4; ++i) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i), chunks_[i]);
+    }
+  }
+
   BRIVEL_SSE2_CODE std::uint64_t digits() const {
     // A digit is at most 9 above '0' (the subtraction wraps the bytes below '0' round).
     const __m128i zero = _mm_set1_epi8('0');

@@ -167,7 +167,7 @@ int find(const Window& first, PaddedText text, Sink& sink) {
   // quote closes it.
   const std::size_t close = first.first_byte_equal_to_any('"', '\0', 1);
   if (close == 1 || close >= length || close >= kWindow || bytes[close] != '"') return kUnusual;
-  sink.name(bytes + 1, close - 1);
+  sink.name(first, close - 1);
 
   // The items are read from one window: the first when the whole line fits
   // it, else one that starts at the closing quote, which leaves them all of it.
@@ -199,10 +199,13 @@ class BlockSink {
   // The end of the block, once finished.
   char* end() const { return out_; }
 
-  void name(const char* name, std::size_t length) {
+  // The name of `length` bytes after the opening quote that starts `window`.
+  template <typename Window>
+  void name(const Window& window, std::size_t length) {
+    // The head ends in a quote, as the window starts: the whole window, copied
+    // over that quote, holds the name, and what follows it is overwritten.
     out_ = block_text::put(out_, block_text::kHead);
-    // The name fits the window, so a fixed-size copy of the whole window holds it.
-    copy_words<kWindow>(out_, name);
+    window.copy_to(out_ - 1);
     out_ = block_text::put(out_ + length, block_text::kOrigin);
   }
 
@@ -210,8 +213,9 @@ class BlockSink {
   void number(const char* text, std::size_t length) {
     if (index == 3) out_ = block_text::put(out_, block_text::kAngles);
     if (index == 6) out_ = block_text::put(out_, block_text::kFov);
-    // x and y, pitch and yaw, are followed by a space.
-    out_ = block_text::put_number(out_, text, length, index != 2 && index < 5);
+    // x and y, pitch and yaw, are followed by a space, in the line as in the
+    // block (the next key starts with it).
+    out_ = block_text::put_number < index != 2 && index<5>(out_, text, length);
   }
 
   void finish(int items) {
@@ -228,9 +232,13 @@ class RecordSink {
  public:
   explicit RecordSink(CameraRecord& record) : record_(record) {}
 
-  void name(const char* name, std::size_t length) {
-    // The name fits the window, so a fixed-size copy of the whole window holds it.
-    copy_words<kWindow>(record_.name, name);
+  template <typename Window>
+  void name(const Window& window, std::size_t length) {
+    // The name fits the window, so a copy of the whole window (from its
+    // opening quote) holds it.
+    char bytes[kWindow];
+    window.copy_to(bytes);
+    std::memcpy(record_.name, bytes + 1, length);
     record_.name_length = length;
   }
 
