@@ -50,12 +50,12 @@ build_and_check() {
 
   # Every kernel is in the program, each with its own entry point, and it
   # checks the processor for the SSE2 and AVX2 ones.
-  local kernel
+  local kernel symbols
+  symbols=$("$target-nm" -C "$exe")
   for kernel in portable sse2 avx2; do
-    "$target-nm" -C "$exe" | grep -q "convert_with_${kernel}_kernel" ||
-      fail "$exe has no $kernel kernel"
+    grep -q "convert_with_${kernel}_kernel" <<<"$symbols" || fail "$exe has no $kernel kernel"
   done
-  "$target-nm" "$exe" | grep -q "__cpu_model" || fail "$exe does not ask the processor what it has"
+  grep -q "__cpu_model" <<<"$symbols" || fail "$exe does not ask the processor what it has"
   echo "$exe: the portable, SSE2 and AVX2 kernels, chosen at start-up"
 }
 
