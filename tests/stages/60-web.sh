@@ -25,7 +25,7 @@ run_bench.write_lines(sys.argv[1] + ".long", run_bench.MB // 2, run_bench.long_l
 PYTHON
 cat "$work/list.txt.usual" "$work/list.txt.long" examples/cameras.txt >"$work/list.txt"
 build-web/brivel <"$work/list.txt" >"$work/expected.txt"
-node --test-reporter=spec tests/web/wasm_kernels_test.mjs build-web "$work/list.txt" "$work/expected.txt"
+node tests/web/wasm_kernels_test.mjs build-web "$work/list.txt" "$work/expected.txt"
 
 if [ ! -x /usr/bin/chromium ]; then
   echo "60-web: no /usr/bin/chromium (.ci/install-deps installs it)" >&2
