@@ -5,6 +5,7 @@
 
 #include "camera/camera_record.h"
 #include "camera/kernel.h"
+#include "camera/line_matcher.h"
 #include "camera/padded_text.h"
 #include "cli/byte_streams.h"
 
