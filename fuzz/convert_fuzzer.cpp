@@ -1,7 +1,8 @@
-// Fuzzes the whole conversion in memory. The input is cut into reads at
-// points the fuzzer chooses; however it is cut, the output must be byte for
-// byte that of the same input in one read, and both must be what matching
-// the input piece by piece gives. Before each read, which may wait for input,
+// Fuzzes the whole conversion in memory, with each byte-lane kernel that this
+// processor runs. The input is cut into reads at points the fuzzer chooses;
+// however it is cut, the output must be byte for byte that of the same input
+// in one read, and both must be what matching the input piece by piece with
+// the rules, one byte at a time, gives. Before each read, which may wait for input,
 // the block of every piece already complete must have been written. And the
 // diagnosis, reading the input in the same reads, as Linux and as Windows
 // read text, must agree with brivel (fuzz/diagnosis_agreement.h).
@@ -28,6 +29,7 @@
 #include "camera/acceptance_rule.h"
 #include "camera/block_writer.h"
 #include "camera/camera_record.h"
+#include "camera/kernel.h"
 #include "camera/line_matcher.h"
 #include "cli/byte_streams.h"
 #include "cli/convert.h"
@@ -56,7 +58,8 @@ Expected convert_piece_by_piece(std::string_view input) {
     const std::size_t line_feed = window.find('\n');
     const std::string_view piece =
         line_feed == std::string_view::npos ? window : window.substr(0, line_feed + 1);
-    if (camera::accept_camera_line(camera::match_camera_line(piece, record), record)) {
+    if (camera::accept_camera_line(camera::match_by_the_rules(piece.data(), piece.size(), record),
+                                   record)) {
       expected.output.append(block, camera::append_block(record, block));
     }
     at += piece.size();
@@ -98,11 +101,12 @@ class CutSource : public cli::ByteSource {
 };
 
 std::string run_conversion(std::string_view input, const std::vector<std::size_t>& sizes,
-                           int final_error, cli::Flush flush, const Expected& expected) {
+                           int final_error, cli::Flush flush, const Expected& expected,
+                           camera::Kernel kernel) {
   StringSink sink;
   CutSource source(input, sizes, final_error, expected, sink);
   static const auto buffers = std::make_unique<cli::ConversionBuffers>();
-  const cli::ConversionResult result = cli::convert(source, sink, flush, *buffers);
+  const cli::ConversionResult result = cli::convert(source, sink, flush, *buffers, kernel);
   FUZZ_CHECK(result.outcome ==
              (final_error ? cli::Outcome::kReadFailed : cli::Outcome::kEndOfInput));
   FUZZ_CHECK(result.error == final_error);
@@ -138,9 +142,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < copies; ++i) input += tail.rest();
 
   const Expected expected = convert_piece_by_piece(input);
-  const std::string whole = run_conversion(input, {}, 0, cli::Flush::kWhenFullOrWaiting, expected);
-  FUZZ_CHECK(whole == expected.output);
-  FUZZ_CHECK(run_conversion(input, sizes, final_error, flush, expected) == whole);
+  for (const camera::Kernel kernel : camera::kBuiltKernels) {
+    if (!camera::kernel_runs_here(kernel)) continue;
+    const std::string whole =
+        run_conversion(input, {}, 0, cli::Flush::kWhenFullOrWaiting, expected, kernel);
+    FUZZ_CHECK(whole == expected.output);
+    FUZZ_CHECK(run_conversion(input, sizes, final_error, flush, expected, kernel) == whole);
+  }
   for (const bool windows_text : {false, true}) {
     const std::string wrong = agreement::disagreement(input, sizes, windows_text);
     if (!wrong.empty())

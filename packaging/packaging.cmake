@@ -49,8 +49,7 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
   # A static program in a .deb is an error to lintian, and a dynamic one in the
   # tarball would not run on every Linux: each build makes the one it suits.
-  get_target_property(brivel_link_options brivel LINK_OPTIONS)
-  if("-static" IN_LIST brivel_link_options)
+  if(BRIVEL_LINKED_STATICALLY)
     set(CPACK_GENERATOR TGZ)
   else()
     set(CPACK_GENERATOR DEB)

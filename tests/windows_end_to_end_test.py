@@ -232,6 +232,40 @@ class Conversion(WineTestCase):
             self.assertEqual(out, block(b"crlf", fov=5) + want_lone_cr)
 
 
+class Kernels(WineTestCase):
+    def run_kernel(self, name, data):
+        return subprocess.run([WINE, BRIVEL], input=data, capture_output=True, timeout=60,
+                              env=dict(ENV, BRIVEL_KERNEL=name))
+
+    def test_each_kernel_this_processor_runs_converts_alike(self):
+        data = b"".join(case[1] for case in CONVERSION_CASES)
+        ran = []
+        for name in (b"portable", b"sse2", b"avx2", b"simd128"):
+            got = self.run_kernel(name, data)
+            if got.returncode == 1 and b"this processor cannot run that kernel" in got.stderr:
+                continue
+            with self.subTest(kernel=name):
+                self.assertCases(got, CONVERSION_CASES)
+                ran.append(name.decode())
+        print("\nkernels run: %s" % ", ".join(ran), file=sys.stderr)
+        # Every processor that runs a Windows for x86 has SSE2 but the oldest 32-bit ones.
+        self.assertIn("portable", ran)
+        self.assertIn("sse2", ran)
+
+    def test_a_kernel_that_cannot_be_had_is_an_error(self):
+        cases = [
+            (b"fast", b"brivel: BRIVEL_KERNEL=fast: no such kernel "
+                      b"(this program has portable, sse2, avx2)\r\n"),
+            (b"simd128", b"brivel: BRIVEL_KERNEL=simd128: this processor cannot run that kernel "
+                         b"(it runs portable, sse2"),
+        ]
+        for name, message in cases:
+            with self.subTest(kernel=name):
+                got = self.run_kernel(name, line(b"waiting"))
+                self.assertEqual((got.returncode, got.stdout), (1, b""))
+                self.assertTrue(got.stderr.startswith(message), got.stderr)
+
+
 class CommandLine(WineTestCase):
     def test_any_argument_gives_the_usage_message_and_nothing_is_read(self):
         read_end, write_end = os.pipe()

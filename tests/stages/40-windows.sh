@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows programs: cross-build brivel.exe for 32-bit and for 64-bit Windows
-# from the same source with MinGW-w64 and check what kind of executable each
-# is; then run the end-to-end tests under wine against one of them. The 32-bit
+# from the same source with MinGW-w64 (the CMake presets win32 and win64) and
+# check what kind of executable each is; then run the end-to-end tests under
+# wine against one of them, with each byte-lane kernel the processor runs. The 32-bit
 # program, the one shipped, runs under 32-bit wine where this host runs 32-bit
 # code. Some hosts run 64-bit code only; 32-bit wine cannot start there, so the
 # tests run against the 64-bit program under wine64 instead.
@@ -28,8 +29,7 @@ fail() {
 # build_and_check ARCH MINGW_TARGET FILE_KIND FMODE_SYMBOL
 build_and_check() {
   local dir=build-$1 target=$2 want_kind=$3 fmode=$4
-  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$target.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror
+  cmake --preset "$1"
   cmake --build "$dir" --parallel 2
   local exe kind dlls
   for exe in "$dir/brivel.exe" "$dir/brivel-check.exe"; do
@@ -50,6 +50,16 @@ build_and_check() {
   # one, not set to binary by binmode.o or the like. (32-bit symbols carry a
   # leading underscore, 64-bit ones do not.)
   "$target-nm" "$exe" | grep " B $fmode\$" >/dev/null || fail "$exe is linked with binmode.o"
+
+  # Every kernel is in the program, each with its own entry point, and it
+  # checks the processor for the SSE2 and AVX2 ones.
+  local kernel symbols
+  symbols=$("$target-nm" -C "$exe")
+  for kernel in portable sse2 avx2; do
+    grep -q "convert_with_${kernel}_kernel" <<<"$symbols" || fail "$exe has no $kernel kernel"
+  done
+  grep -q "__cpu_model" <<<"$symbols" || fail "$exe does not ask the processor what it has"
+  echo "$exe: the portable, SSE2 and AVX2 kernels, chosen at start-up"
 }
 
 build_and_check win32 i686-w64-mingw32 "PE32 executable (console) Intel 80386" __fmode
@@ -80,8 +90,9 @@ if [ "$arch" = win32 ]; then
 else
   wine=$wine64
   echo "40-windows: the 32-bit build-win32/brivel.exe and brivel-check.exe, the programs shipped," \
-    "were built and checked above but are not run here; running the 64-bit ones in build-win64" \
-    "under 64-bit wine ($wine, win64 prefix) instead"
+    "were built and checked above (brivel's kernels and processor check included) but are not" \
+    "run here; running the 64-bit ones in build-win64 under 64-bit wine ($wine, win64 prefix)" \
+    "instead, brivel with each kernel this processor runs"
 fi
 [ -x "$wine" ] || fail "$wine is missing (Debian: wine32:i386 for 32-bit wine, wine64 for 64-bit; see .ci/install-deps)"
 

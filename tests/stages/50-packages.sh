@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installing: the manual pages render without a warning and brivel's synopsis
-# is the usage message; the .deb (linked dynamically) passes lintian, installs
-# into a scratch root, works there and removes without a trace; the tarball
-# (linked statically) and `cmake --install` put the programs (brivel and
-# brivel-check), their pages and the licence in place; where the Windows cross
-# compilers are found, the 32-bit and the 64-bit zips hold brivel.exe,
-# brivel-check.exe, the drop target brivel-drop.cmd, the README and the licence,
-# the text files with CR LF line ends.
+# Installing, with the CMake presets deb, tarball, win32 and win64: the manual
+# pages render without a warning, brivel's synopsis is the usage message and
+# its page names the environment variable; the .deb (linked dynamically) passes
+# lintian, installs into a scratch root, works there and removes without a
+# trace; the tarball (linked statically) and `cmake --install` put the programs
+# (brivel and brivel-check), their pages and the licence in place; where the
+# Windows cross compilers are found, the 32-bit and the 64-bit zips hold
+# brivel.exe, brivel-check.exe, the drop target brivel-drop.cmd, the README and
+# the licence, the text files with CR LF line ends.
 # Nothing is installed on this machine itself.
 set -euo pipefail
 
@@ -55,11 +56,10 @@ man_shows_page() {
 }
 # Every line of a text file ends in CR LF.
 crlf_only() { same "$(grep -c $'\r$' "$1")" "$(wc -l <"$1")"; }
-# Configures FOLDER with the given options, builds it and runs cpack there.
-package() {  # package FOLDER CMAKE-OPTION...
-  local folder=$1
-  shift
-  cmake -S . -B "$folder" -DBRIVEL_TESTS=OFF "$@" >/dev/null
+# Configures FOLDER with the CMake preset PRESET, builds it and runs cpack there.
+package() {  # package PRESET FOLDER
+  local folder=$2
+  cmake --preset "$1" >/dev/null
   cmake --build "$folder" --parallel 2 >/dev/null
   (cd "$folder" && cpack) >"$work/cpack.log" 2>&1 || {
     cat "$work/cpack.log"
@@ -77,12 +77,15 @@ for page in brivel brivel-check; do
   check "the header of doc/$page.1 carries the project's version $version" \
     grep -q "^\.TH ${page^^} 1 [0-9-]* \"brivel $version\" " doc/$page.1
 done
+check "brivel's page's ENVIRONMENT names BRIVEL_KERNEL and its kernels" \
+  grep -q 'BRIVEL_KERNEL.*portable.*sse2.*avx2' <<<"$(man -l doc/brivel.1 2>/dev/null | tr -s ' \n' ' ' |
+    sed -n 's/.*ENVIRONMENT//p')"
 
 echo "--- building the packages: the .deb linked dynamically, the tarball statically"
 deb_build=build-packages-deb
 tgz_build=build-packages-tgz
-package "$deb_build" -DBRIVEL_STATIC=OFF
-package "$tgz_build"
+package deb "$deb_build"
+package tarball "$tgz_build"
 expected=$("$tgz_build/brivel" <examples/cameras.txt)
 usage=$("$tgz_build/brivel" --version 2>&1) || true
 check "the program still takes no option, a version request included" \
@@ -186,8 +189,8 @@ while read -r bits prefix kind <&3; do
     echo "skipped: no $prefix-g++ here (Debian: g++-mingw-w64-${prefix%%-*})"
     continue
   fi
-  win=build-packages-win$bits
-  package "$win" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$prefix.cmake"
+  win=build-win$bits
+  package "win$bits" "$win"
   name=brivel-$version-win$bits
   zip=$win/$name.zip
   check "cpack chose ZIP for the Windows build and made $zip" test -f "$zip"

@@ -1,14 +1,32 @@
 #!/usr/bin/env bash
-# The browser page: build it (the converter compiled to WebAssembly), open it
-# from the disk in Debian's Chromium, headless, and compare what it converts
-# with the command line's output byte for byte, in both line-end modes; check
-# the map, and the findings against brivel-check's (tests/web/page_test.mjs).
+# The browser page: build it (the converter compiled to WebAssembly, as a
+# module with the SIMD128 kernel and one with the portable kernel; the CMake
+# preset web), check that each module converts as the command line does
+# (tests/web/wasm_kernels_test.mjs, in node), then open the page from the disk
+# in Debian's Chromium, headless, and compare what it converts with the
+# command line's output byte for byte, in both line-end modes; check the map,
+# and the findings against brivel-check's (tests/web/page_test.mjs).
 set -euo pipefail
 exec </dev/null
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror
+cmake --preset web
 # Fails, saying what is missing, where clang cannot build WebAssembly.
-cmake --build build --parallel 2 --target brivel brivel-check web
+cmake --build build-web --parallel 2 --target brivel brivel-check web
+
+echo "--- each WebAssembly module, in $(node --version 2>/dev/null || echo node)"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+python3 - "$work/list.txt" <<'PYTHON'
+import sys
+sys.path.insert(0, "bench")
+import run_bench
+run_bench.write_lines(sys.argv[1] + ".usual", 1 * run_bench.MB, run_bench.camera_batch)
+run_bench.write_lines(sys.argv[1] + ".long", run_bench.MB // 2, run_bench.long_line_batch)
+PYTHON
+cat "$work/list.txt.usual" "$work/list.txt.long" examples/cameras.txt >"$work/list.txt"
+build-web/brivel <"$work/list.txt" >"$work/expected.txt"
+node tests/web/wasm_kernels_test.mjs build-web "$work/list.txt" "$work/expected.txt"
+
 if [ ! -x /usr/bin/chromium ]; then
   echo "60-web: no /usr/bin/chromium (.ci/install-deps installs it)" >&2
   exit 1
@@ -16,4 +34,4 @@ fi
 echo "--- playwright-core, as pinned in tests/web/package-lock.json"
 (cd tests/web && npm ci --no-audit --no-fund)
 echo "--- the page in $(/usr/bin/chromium --version 2>/dev/null || echo chromium)"
-node tests/web/page_test.mjs build
+node tests/web/page_test.mjs build-web
