@@ -4,9 +4,11 @@
 Generates deterministic camera lists in WORK_DIR, checks that brivel's output
 equals the naive converter's on each, then times, alternating, on the same
 file with output to /dev/null and input through a pipe from cat:
-  brivel, the naive converter (fgets, sscanf, printf) and cat itself (the floor),
-  with --portable, brivel built with the byte lanes' plain C++ implementation
-  (that of machines without SSE2),
+  brivel with each byte-lane kernel its processor runs (BRIVEL_KERNEL), the
+  best first; each program given with --other LABEL=PATH (another build of
+  brivel, such as an earlier version); the naive converter (fgets, sscanf,
+  printf) and cat itself (the floor); with --check, brivel-check (its findings
+  to /dev/null too),
 and brivel once more with the file itself as its standard input.
 Prints for each the median input MB/s over the elapsed time, and over the CPU
 time of the converting process alone (which other work on the machine disturbs
@@ -14,8 +16,8 @@ less), and the ratios of brivel to the naive converter; then brivel's peak
 resident memory on a small input, a large input and a single huge line without
 a line feed. Deletes the generated files.
 
-Usage: run_bench.py --brivel B [--portable B2] --naive N --peak-rss P --work-dir D
-                    [--smoke] [--runs R]
+Usage: run_bench.py --brivel B [--other LABEL=PATH]... [--check C] --naive N --peak-rss P
+                    --work-dir D [--smoke] [--runs R]
 
 --smoke runs on tiny inputs, once each: it only keeps the benchmark working.
 """
@@ -117,17 +119,32 @@ def huge_line_unit():
 
 # ---- running ----------------------------------------------------------------
 
-def run_once(command, path, through_pipe):
+KERNELS = ("avx2", "sse2", "simd128", "portable")  # the best first
+
+
+def kernel_env(kernel):
+    """The environment that runs brivel with `kernel` (None: the one it picks)."""
+    return None if kernel is None else dict(os.environ, BRIVEL_KERNEL=kernel)
+
+
+def kernels_of(brivel):
+    """The kernels this processor runs brivel with, the best first."""
+    return [k for k in KERNELS
+            if subprocess.run([brivel], stdin=subprocess.DEVNULL, env=kernel_env(k),
+                              capture_output=True).returncode == 0]
+
+
+def run_once(command, path, through_pipe, env=None):
     """Runs `cat path | command > /dev/null` (or `command < path > /dev/null`);
     returns the elapsed time and the CPU time of `command`'s process."""
     with open(path, "rb") as source:
         start = time.perf_counter()
         if through_pipe:
             cat = subprocess.Popen(["cat", path], stdout=subprocess.PIPE)
-            proc = subprocess.Popen(command, stdin=cat.stdout, stdout=subprocess.DEVNULL)
+            proc = subprocess.Popen(command, stdin=cat.stdout, stdout=subprocess.DEVNULL, env=env)
             cat.stdout.close()
         else:
-            proc = subprocess.Popen(command, stdin=source, stdout=subprocess.DEVNULL)
+            proc = subprocess.Popen(command, stdin=source, stdout=subprocess.DEVNULL, env=env)
         _, status, usage = os.wait4(proc.pid, 0)
         if through_pipe:
             cat.wait()
@@ -138,13 +155,14 @@ def run_once(command, path, through_pipe):
 
 
 def check_same_output(programs, path, work_dir):
-    """Each of the `programs` ((label, path) pairs) on `path`; exits with the
-    first difference from the last one's output. Returns the output's size."""
+    """Each of the `programs` ((label, path, environment) triples) on `path`;
+    exits with the first difference from the last one's output. Returns the
+    output's size."""
     outputs = []
-    for label, program in programs:
-        out_path = os.path.join(work_dir, "out-" + label)
+    for label, program, env in programs:
+        out_path = os.path.join(work_dir, "out-" + label.replace(" ", "-"))
         with open(path, "rb") as source, open(out_path, "wb") as out:
-            if subprocess.run([program], stdin=source, stdout=out).returncode != 0:
+            if subprocess.run([program], stdin=source, stdout=out, env=env).returncode != 0:
                 sys.exit("%s failed on %s" % (label, path))
         outputs.append((label, out_path))
     reference_label, reference = outputs[-1]
@@ -217,20 +235,22 @@ def megabytes(n):
     return "%g MB" % (n / MB) if n >= MB else "%g KB" % (n / 1000)
 
 
-def time_converters(brivel, portable, naive, path, runs):
+def time_converters(brivel, kernels, others, naive, path, runs, check=None):
     """For each command over `runs` alternating runs: the median input MB/s over
     the elapsed time and over the CPU time, and the spread of the elapsed times."""
     commands = {
-        "brivel": ([brivel], True),
-        **({"portable lanes": ([portable], True)} if portable else {}),
-        "naive": ([naive], True),
-        "cat": (["cat"], True),
-        "brivel < file": ([brivel], False),
+        **{"brivel " + k: ([brivel], True, kernel_env(k)) for k in kernels},
+        **{label: ([program], True, None) for label, program in others},
+        # Status 1 is brivel-check's for "findings", which some lists have.
+        **({"brivel-check": (["sh", "-c", '"$0"; [ $? -le 1 ]', check], True, None)} if check else {}),
+        "naive": ([naive], True, None),
+        "cat": (["cat"], True, None),
+        "brivel < file": ([brivel], False, None),
     }
     times = {k: [] for k in commands}
     for _ in range(runs):
-        for k, (command, through_pipe) in commands.items():
-            times[k].append(run_once(command, path, through_pipe))
+        for k, (command, through_pipe, env) in commands.items():
+            times[k].append(run_once(command, path, through_pipe, env))
     size = os.path.getsize(path)
     result = {}
     for k, v in times.items():
@@ -244,7 +264,8 @@ def time_converters(brivel, portable, naive, path, runs):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--brivel", required=True)
-    parser.add_argument("--portable")
+    parser.add_argument("--other", action="append", default=[], metavar="LABEL=PATH")
+    parser.add_argument("--check")
     parser.add_argument("--naive", required=True)
     parser.add_argument("--peak-rss", required=True)
     parser.add_argument("--work-dir", required=True)
@@ -252,8 +273,12 @@ def main():
     parser.add_argument("--runs", type=int)
     args = parser.parse_args()
     brivel, naive = os.path.abspath(args.brivel), os.path.abspath(args.naive)
-    portable = args.portable and os.path.abspath(args.portable)
-    converters = ([("portable", portable)] if portable else []) + [("brivel", brivel), ("naive", naive)]
+    kernels = kernels_of(brivel)
+    best = "brivel " + kernels[0]
+    others = [(label, os.path.abspath(path)) for label, _, path in
+              (other.partition("=") for other in args.other)]
+    converters = ([("brivel " + k, brivel, kernel_env(k)) for k in kernels] +
+                  [(label, path, None) for label, path in others] + [("naive", naive, None)])
     work = args.work_dir
     os.makedirs(work, exist_ok=True)
 
@@ -276,17 +301,21 @@ def main():
             output_bytes = check_same_output(converters, path(name), work)
             print("\n%s: %s in, %s out, the same from %s"
                   % (label, megabytes(os.path.getsize(path(name))), megabytes(output_bytes),
-                     ", ".join(k for k, _ in converters[:-1]) + " and the naive converter"))
-            speed = time_converters(brivel, portable, naive, path(name), runs)
+                     ", ".join(k for k, _, _ in converters[:-1]) + " and the naive converter"))
+            speed = time_converters(brivel, kernels, others, naive, path(name), runs,
+                                    args.check and os.path.abspath(args.check))
             print("  %-15s %9s %9s %7s" % ("", "elapsed", "CPU", "spread"))
             for k, (elapsed, cpu, spread) in speed.items():
                 print("  %-15s %4.0f MB/s %4.0f MB/s %6.0f%%" % (k, elapsed, cpu, 100 * spread))
-            print("  brivel / naive: %.1fx elapsed, %.1fx CPU"
-                  % (speed["brivel"][0] / speed["naive"][0], speed["brivel"][1] / speed["naive"][1]))
-            if portable:
-                print("  portable lanes / brivel: %.0f%% elapsed, %.0f%% CPU"
-                      % (100 * speed["portable lanes"][0] / speed["brivel"][0],
-                         100 * speed["portable lanes"][1] / speed["brivel"][1]))
+            print("  %s / naive: %.1fx elapsed, %.1fx CPU"
+                  % (best, speed[best][0] / speed["naive"][0], speed[best][1] / speed["naive"][1]))
+            for k in ["brivel " + k for k in kernels[1:]]:
+                print("  %s / %s: %.0f%% elapsed, %.0f%% CPU"
+                      % (k, best, 100 * speed[k][0] / speed[best][0],
+                         100 * speed[k][1] / speed[best][1]))
+            for k, _ in others:
+                print("  %s / %s: %.2fx elapsed, %.2fx CPU"
+                      % (best, k, speed[best][0] / speed[k][0], speed[best][1] / speed[k][1]))
             speeds[name] = speed
             if name != "realistic":
                 os.remove(path(name))
@@ -308,16 +337,24 @@ def main():
             if name.startswith(("input-", "out-")):
                 os.remove(os.path.join(work, name))
 
-    brivel_speed, naive_speed = speeds["realistic"]["brivel"][0], speeds["realistic"]["naive"][0]
+    brivel_speed, naive_speed = speeds["realistic"][best][0], speeds["realistic"]["naive"][0]
     print("\ntargets%s:" % (" (smoke run on tiny inputs: not meaningful)" if args.smoke else ""))
     print("  brivel at least 10x the naive converter on the realistic list: %5.1fx     %s"
           % (brivel_speed / naive_speed, verdict(brivel_speed >= 10 * naive_speed)))
     print("  brivel at least 1000 MB/s on the realistic list:              %5.0f MB/s %s"
           % (brivel_speed, verdict(brivel_speed >= 1000)))
-    if portable:
-        ratio = speeds["realistic"]["portable lanes"][0] / brivel_speed
-        print("  portable lanes at least 80%% of brivel on the realistic list:  %5.0f%%     %s"
+    if "portable" in kernels[1:]:
+        ratio = speeds["realistic"]["brivel portable"][1] / speeds["realistic"][best][1]
+        print("  the portable kernel at least 80%% of the best (CPU), realistic: %5.0f%%     %s"
               % (100 * ratio, verdict(ratio >= 0.8)))
+    if args.check:
+        check_cpu = speeds["realistic"]["brivel-check"][1]
+        print("  brivel-check at least 300 MB/s of CPU on the realistic list:  %5.0f MB/s %s"
+              % (check_cpu, verdict(check_cpu >= 300)))
+    for k, _ in others:
+        ratio = speeds["realistic"][best][1] / speeds["realistic"][k][1]
+        print("  the best kernel at least 1.4x %s (CPU), realistic list: %5.2fx     %s"
+              % (k, ratio, verdict(ratio >= 1.4)))
     print("  peak memory the same within 64 KiB:                           %5d KiB  %s"
           % (max(peaks) - min(peaks), verdict(max(peaks) - min(peaks) <= 64)))
     print("  peak memory under 4 MiB:                                      %5d KiB  %s"

@@ -2,27 +2,23 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 
 #include "camera/byte_lanes.h"
 
 namespace camera {
 namespace {
 
-constexpr std::string_view kHead = "{\n\"classname\" \"info_camera\"\n\"name\" \"";
-constexpr std::string_view kOrigin = "\"\n\"origin\" \"";
-constexpr std::string_view kAngles = "\"\n\"angles\" \"";
-constexpr std::string_view kFov = "\"\n\"fov\" \"";
-constexpr std::string_view kTail = "\"\n}\n";
+using block_text::kAngles;
+using block_text::kFov;
+using block_text::kHead;
+using block_text::kOrigin;
+using block_text::kTail;
+using block_text::put;
 
-static_assert(kHead.size() + kOrigin.size() + kAngles.size() + kFov.size() + kTail.size() + 4 ==
+static_assert(kDefaultFov == 90, "block_text::kDefaultFov must be the text of kDefaultFov");
+static_assert(sizeof kHead + sizeof kOrigin + sizeof kAngles + sizeof kFov + sizeof kTail - 5 + 4 ==
                   kMaxBlockLength - kNameCapacity - 7 * 11,
               "kMaxBlockLength must count every fixed byte of the block, spaces included");
-
-char* put(char* out, std::string_view text) {
-  std::memcpy(out, text.data(), text.size());
-  return out + text.size();
-}
 
 // "00" to "99": numbers of five digits or more are written two digits at a time.
 constexpr char kDigitPairs[] =
@@ -106,8 +102,11 @@ inline char* put(char* out, std::int32_t value, bool spaced = false) {
 char* put_name(char* out, const CameraRecord& record) {
   constexpr std::size_t kShortName = 64;
   static_assert(kShortName <= kNameCapacity, "the copy must not read past the name field");
-  if (record.name_length > kShortName) return put(out, {record.name, record.name_length});
-  std::memcpy(out, record.name, kShortName);
+  if (record.name_length > kShortName) {
+    std::memcpy(out, record.name, record.name_length);
+    return out + record.name_length;
+  }
+  copy_words<kShortName>(out, record.name);
   return out + record.name_length;
 }
 

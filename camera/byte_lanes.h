@@ -4,10 +4,16 @@
 // and numbers in them, are short and of lengths that change from one to the
 // next, so the branch that ends a loop over their bytes is mispredicted again
 // and again, which costs far more than arithmetic on a whole word.
+//
+// These are the scalar helpers every kernel shares. The 64-byte windows, one
+// type per kernel with the same questions, are in lanes_portable.h,
+// lanes_sse2.h, lanes_avx2.h and lanes_simd128.h; kernel.h says which this
+// build has and which this processor runs.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace camera {
 
@@ -40,6 +46,23 @@ inline void store_eight_lanes(std::uint64_t lanes, char* bytes) {
   b[7] = static_cast<unsigned char>(lanes >> 56);
 }
 
+// Copies `N` (at least 8) bytes as eight-byte words, the last one overlapping
+// the one before it where `N` is not a multiple of 8. The copies of a block's
+// fixed text and of names are small and of fixed sizes, which compilers may
+// otherwise make with a string instruction that is slow to start.
+template <std::size_t N>
+inline void copy_words(char* out, const char* in) {
+  static_assert(N >= 8, "a copy of at least one word");
+  for (std::size_t i = 0; i + 8 < N; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, in + i, 8);
+    std::memcpy(out + i, &word, 8);
+  }
+  std::uint64_t last;
+  std::memcpy(&last, in + N - 8, 8);
+  std::memcpy(out + N - 8, &last, 8);
+}
+
 // The index of the lowest bit set; `bits` is not zero.
 inline std::size_t lowest_bit(std::uint64_t bits) {
 #if defined(__GNUC__)
@@ -54,147 +77,12 @@ inline std::size_t lowest_bit(std::uint64_t bits) {
 #endif
 }
 
-}  // namespace camera
-
-// Window64: sixty-four bytes, asked which of them are digits (bit i of the
-// answer stands for byte i) and where the first byte of a kind is. Two
-// implementations with the same answers: SSE2, and plain 64-bit words for
-// every other machine (or any machine, with BRIVEL_PORTABLE_LANES, so that it
-// is tested and measured everywhere).
-#if defined(__SSE2__) && !defined(BRIVEL_PORTABLE_LANES)
-
-#include <emmintrin.h>
-
-namespace camera {
-
-class Window64 {
- public:
-  static constexpr std::size_t kSize = 64;
-
-  explicit Window64(const char* bytes) {
-    for (int i = 0; i < 4; ++i) {
-      chunks_[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * i));
-    }
-  }
-
-  std::uint64_t digits() const {
-    // A digit is at most 9 above '0' (the subtraction wraps the bytes below '0' round).
-    const __m128i zero = _mm_set1_epi8('0');
-    const __m128i nine = _mm_set1_epi8(9);
-    return bits([zero, nine](__m128i chunk) {
-      return _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(chunk, zero), nine), nine);
-    });
-  }
-
-  // The index of the first byte equal to `a` or `b`, or kSize when there is none.
-  std::size_t first_byte_equal_to_any(char a, char b) const {
-    const __m128i first = _mm_set1_epi8(a);
-    const __m128i second = _mm_set1_epi8(b);
-    const std::uint64_t found = bits([first, second](__m128i chunk) {
-      return _mm_or_si128(_mm_cmpeq_epi8(chunk, first), _mm_cmpeq_epi8(chunk, second));
-    });
-    return found == 0 ? kSize : lowest_bit(found);
-  }
-
-  std::size_t first_byte_equal_to(char c) const { return first_byte_equal_to_any(c, c); }
-
- private:
-  template <typename Test>
-  std::uint64_t bits(Test test) const {
-    std::uint64_t found = 0;
-    for (int i = 0; i < 4; ++i) {
-      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(test(chunks_[i])));
-      found |= static_cast<std::uint64_t>(mask) << (16 * i);
-    }
-    return found;
-  }
-
-  __m128i chunks_[4];
-};
+// The index of the lowest bit set at or above `from` (below 64), or 64 when
+// there is none: the first byte of a kind from a place in a window, given the
+// window's mask of that kind.
+inline std::size_t lowest_bit_from(std::uint64_t bits, std::size_t from) {
+  bits &= ~std::uint64_t{0} << from;
+  return bits == 0 ? 64 : lowest_bit(bits);
+}
 
 }  // namespace camera
-
-#else
-
-namespace camera {
-
-// Eight words of eight lanes, each loaded as it is asked about (a search for
-// the first byte of a kind mostly stops before the last). A test sets the top
-// bit of each lane where the byte is of the kind.
-class Window64 {
- public:
-  static constexpr std::size_t kSize = 64;
-
-  explicit Window64(const char* bytes) : bytes_(bytes) {}
-
-  std::uint64_t digits() const {
-    // Below the top bit, adding 0x80 - '0' reaches the top bit from '0' up,
-    // and adding 0x80 - ':' from ':' up; a byte with the top bit is no digit.
-    // Exact, lane by lane: no sum carries out of its lane.
-    std::uint64_t found = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-      const std::uint64_t lanes = word(i);
-      const std::uint64_t low = lanes & kLow;
-      const std::uint64_t word_digits =
-          (low + every_lane(0x80 - '0')) & ~((low + every_lane(0x80 - ':')) | lanes);
-      found |= top_bits(word_digits) << (8 * i);
-    }
-    return found;
-  }
-
-  // The index of the first byte equal to `c`, or kSize when there is none.
-  std::size_t first_byte_equal_to(char c) const {
-    return first_lane([c](std::uint64_t word) { return zero_lanes(word ^ every_lane(c)); });
-  }
-
-  // The same for a byte equal to `a` or `b`.
-  std::size_t first_byte_equal_to_any(char a, char b) const {
-    return first_lane([a, b](std::uint64_t word) {
-      return zero_lanes(word ^ every_lane(a)) | zero_lanes(word ^ every_lane(b));
-    });
-  }
-
- private:
-  static constexpr std::uint64_t kHigh = 0x8080808080808080;
-  static constexpr std::uint64_t kLow = ~kHigh;
-
-  static constexpr std::uint64_t every_lane(int byte) {
-    return std::uint64_t{static_cast<unsigned char>(byte)} * 0x0101010101010101;
-  }
-
-  // The usual has-a-zero-byte test: the top bit of each zero lane set,
-  // exactly up to the lowest one (a lane above it may be marked too, when it
-  // holds 1 and the lane below it borrowed), which is all that the first
-  // lane asks of it.
-  static std::uint64_t zero_lanes(std::uint64_t word) {
-    return (word - every_lane(1)) & ~word & kHigh;
-  }
-
-  // The lowest lane whose top bit `test` sets, or kSize: a word at a time,
-  // stopping at the first word with one (the bytes asked for are mostly in the
-  // window's first or last words), so that `test` need be exact only up to
-  // the lowest lane it marks.
-  template <typename Test>
-  std::size_t first_lane(Test test) const {
-    for (std::size_t i = 0; i < 8; ++i) {
-      const std::uint64_t found = test(word(i));
-      if (found != 0) return 8 * i + lowest_bit(found) / 8;
-    }
-    return kSize;
-  }
-
-  // The eight top bits of `word`'s lanes as the eight bits of a byte: the
-  // multiplication moves the top bit of lane i to bit 56 + i, and no two of
-  // its partial products meet.
-  static std::uint64_t top_bits(std::uint64_t word) {
-    return ((word & kHigh) * 0x0002040810204081) >> 56;
-  }
-
-  std::uint64_t word(std::size_t i) const { return load_eight_lanes(bytes_ + 8 * i); }
-
-  const char* bytes_;
-};
-
-}  // namespace camera
-
-#endif

@@ -3,16 +3,16 @@
 #include <cstdint>
 #include <cstring>
 
-#include "camera/byte_lanes.h"
+#include "camera/kernel.h"
+#include "camera/padded_text.h"
+#include "camera/usual_layout.h"
 
 namespace camera {
 namespace {
 
 // ---- The rules, for any text --------------------------------------------------
 
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
+using usual_layout::is_space;
 
 bool is_digit(char c) {
   return static_cast<unsigned char>(c - '0') < 10;
@@ -129,157 +129,73 @@ int match_by_the_rules(const char* text, std::size_t length, CameraRecord& recor
   return read_by_the_rules(text, length, record, RecordStop(text, stop));
 }
 
-// ---- The usual layout, read without a loop per byte ------------------------------
-//
-//   "<name>" x=<n> y=<n> z=<n> pitch=<n> yaw=<n> roll=<n> fov=<n>
-//
-// with a name of at most 62 bytes, at most 63 bytes from its
-// closing quote to the end of the text, single spaces, no sign but '-' and at
-// most seven digits: nearly every camera line. The rules above read it with a
-// loop per byte, and since the lengths of the name and of the numbers change
-// from line to line, the branches that end those loops are mispredicted again
-// and again. Here the digits are found all at once, as a bit mask of the
-// window, each run of them is read as a number from the eight bytes where it
-// starts, and the bytes before it are checked against the item's key: no
-// branch depends on a length.
-// Anything else is read by the rules.
+// ---- The usual layout, with each kernel's window ---------------------------------
 
 namespace {
 
-constexpr std::size_t kWindow = Window64::kSize;
-static_assert(kWindow == kMatchWindow, "the read-ahead is reckoned for this window");
-
-// The number written by eight digits, the first in the lowest lane (a zero
-// lane reads as a leading zero). Each multiplication joins neighbouring lanes:
-// two digits, then four, then eight.
-std::uint32_t eight_digits_value(std::uint64_t lanes) {
-  lanes = ((lanes & 0x0F0F0F0F0F0F0F0F) * (10 << 8 | 1)) >> 8;
-  lanes = ((lanes & 0x00FF00FF00FF00FF) * (100 << 16 | 1)) >> 16;
-  return static_cast<std::uint32_t>(((lanes & 0x0000FFFF0000FFFF) * (10000ull << 32 | 1)) >> 32);
+// The matcher with `Window`'s lanes: the usual layout and, unless only that
+// is asked for, the rules.
+template <typename Window>
+int match_with(PaddedText text, CameraRecord& record, bool rules_too) {
+  if (text.size() > kPieceCapacity) text = text.first(kPieceCapacity);
+  const Window first(text.data());
+  if (rules_too) return usual_layout::match_line(first, text, record);
+  if (text.size() == 0 || text.data()[0] != '"') return kUnusual;
+  return usual_layout::match(first, text, record);
 }
 
-// The same for four digits.
-std::uint32_t four_digits_value(std::uint32_t lanes) {
-  lanes = ((lanes & 0x0F0F0F0F) * (10 << 8 | 1)) >> 8;
-  return ((lanes & 0x00FF00FF) * (100 << 16 | 1)) >> 16;
+// One entry point per kernel, with its target: the whole matcher is compiled
+// into it.
+BRIVEL_PORTABLE_ENTRY int match_portable(PaddedText text, CameraRecord& record, bool rules_too) {
+  return match_with<PortableWindow>(text, record, rules_too);
 }
-
-// One item of the usual layout: the space before it, its key and '=', one
-// byte per lane, so that they are compared at once.
-struct UsualItem {
-  std::uint64_t lanes;
-  std::uint64_t mask;  // the lanes they fill
-  int length;
-  std::int32_t CameraRecord::*field;
-};
-
-constexpr UsualItem usual_item(const char* text, std::int32_t CameraRecord::*field) {
-  UsualItem item{0, 0, 0, field};
-  for (; text[item.length] != '\0'; ++item.length) {
-    const unsigned shift = 8 * static_cast<unsigned>(item.length);
-    item.lanes |= std::uint64_t{static_cast<unsigned char>(text[item.length])} << shift;
-    item.mask |= std::uint64_t{0xFF} << shift;
-  }
-  return item;
+#if defined(BRIVEL_HAS_X86_KERNELS)
+BRIVEL_SSE2_ENTRY int match_sse2(PaddedText text, CameraRecord& record, bool rules_too) {
+  return match_with<Sse2Window>(text, record, rules_too);
 }
+BRIVEL_AVX2_ENTRY int match_avx2(PaddedText text, CameraRecord& record, bool rules_too) {
+  return match_with<Avx2Window>(text, record, rules_too);
+}
+#endif
+#if defined(BRIVEL_HAS_SIMD128_KERNEL)
+BRIVEL_SIMD128_ENTRY int match_simd128(PaddedText text, CameraRecord& record, bool rules_too) {
+  return match_with<Simd128Window>(text, record, rules_too);
+}
+#endif
 
-constexpr UsualItem kX = usual_item(" x=", &CameraRecord::x);
-constexpr UsualItem kY = usual_item(" y=", &CameraRecord::y);
-constexpr UsualItem kZ = usual_item(" z=", &CameraRecord::z);
-constexpr UsualItem kPitch = usual_item(" pitch=", &CameraRecord::pitch);
-constexpr UsualItem kYaw = usual_item(" yaw=", &CameraRecord::yaw);
-constexpr UsualItem kRoll = usual_item(" roll=", &CameraRecord::roll);
-constexpr UsualItem kFov = usual_item(" fov=", &CameraRecord::fov);
-
-// What is known of the text of the usual layout; all bits are within the text.
-// (Positions are of the machine's word size, so that no index is widened.)
-struct UsualText {
-  const char* bytes;
-  std::size_t length;
-  std::uint64_t digits;         // after the name
-  std::uint64_t number_starts;  // the first digit of each run of them, not read yet
-};
-
-// Reads `item` from the next run of digits and moves `end` past it; false if
-// the item does not stand right after `end`, the end of the item before. (The
-// item is a template argument so that its key and field are constants in the
-// code.)
-template <const UsualItem& item>
-bool read_usual_item(UsualText& text, std::size_t& end, CameraRecord& record) {
-  if (text.number_starts == 0) return false;
-  const std::size_t start = lowest_bit(text.number_starts);
-  text.number_starts &= text.number_starts - 1;
-  // Below 64: the text is shorter than the window.
-  const std::size_t digits = lowest_bit(~(text.digits >> start));
-  // The digit lanes, moved up to be the last of four, or of eight; one to seven digits.
-  std::uint32_t magnitude;
-  if (digits - 1 < 4) {
-    magnitude = four_digits_value(load_four_lanes(text.bytes + start) << 8 * (4 - digits));
-  } else if (digits - 5 < 3) {
-    magnitude = eight_digits_value(load_eight_lanes(text.bytes + start) << 8 * (8 - digits));
-  } else {
-    return false;
+int match_with(Kernel kernel, PaddedText text, CameraRecord& record, bool rules_too) {
+  switch (kernel) {
+#if defined(BRIVEL_HAS_X86_KERNELS)
+    case Kernel::kSse2:
+      return match_sse2(text, record, rules_too);
+    case Kernel::kAvx2:
+      return match_avx2(text, record, rules_too);
+#endif
+#if defined(BRIVEL_HAS_SIMD128_KERNEL)
+    case Kernel::kSimd128:
+      return match_simd128(text, record, rules_too);
+#endif
+    default:
+      return match_portable(text, record, rules_too);
   }
-  const std::uint32_t negative = text.bytes[start - 1] == '-';
-  record.*item.field = static_cast<std::int32_t>((magnitude ^ (0u - negative)) + negative);
-
-  // The key and its '=' stand right after the item before, and the number,
-  // or its minus sign, right after them.
-  if ((load_eight_lanes(text.bytes + end) & item.mask) != item.lanes ||
-      end + static_cast<std::size_t>(item.length) + negative != start) {
-    return false;
-  }
-  end = start + digits;
-  return true;
 }
 
 }  // namespace
 
-int match_usual_layout(const char* bytes, std::size_t length, CameraRecord& record) {
-  if (length == 0 || bytes[0] != '"') return kUnusual;
-  // The name ends at the first quote or NUL after the opening quote; only a
-  // quote closes it.
-  const std::size_t close = 1 + Window64(bytes + 1).first_byte_equal_to_any('"', '\0');
-  if (close == 1 || close >= length || close >= kWindow || bytes[close] != '"') return kUnusual;
-  // The name fits the window, so a fixed-size copy of the whole window holds it.
-  std::memcpy(record.name, bytes + 1, kWindow);
-  record.name_length = close - 1;
-
-  // The items are read from one window: one that starts at the opening quote
-  // when the whole line fits it, else one that starts at the closing quote,
-  // which leaves them all of it.
-  const std::size_t shift = length < kWindow ? 0 : close;
-  const std::size_t rest = length - shift;
-  if (rest >= kWindow) return kUnusual;
-  const std::size_t quote = close - shift;
-  const std::uint64_t after_name =
-      ((std::uint64_t{1} << rest) - 1) & ~((std::uint64_t{2} << quote) - 1);
-  const std::uint64_t digits = Window64(bytes + shift).digits() & after_name;
-  UsualText text{bytes + shift, rest, digits, digits & ~(digits << 1)};
-  std::size_t end = quote + 1;  // the end of the item before
-  if (!read_usual_item<kX>(text, end, record) || !read_usual_item<kY>(text, end, record) ||
-      !read_usual_item<kZ>(text, end, record) || !read_usual_item<kPitch>(text, end, record) ||
-      !read_usual_item<kYaw>(text, end, record) || !read_usual_item<kRoll>(text, end, record)) {
-    return kUnusual;
-  }
-  if (read_usual_item<kFov>(text, end, record)) return 8;
-  // No fov: seven items when nothing but the line feed follows the roll number.
-  if (end == text.length || (end + 1 == text.length && text.bytes[end] == '\n')) return 7;
-  return kUnusual;
+int match_usual_layout(PaddedText text, CameraRecord& record, Kernel kernel) {
+  return match_with(kernel, text, record, false);
 }
 
-int match_camera_line_in_place(const char* text, std::size_t length, CameraRecord& record) {
-  if (length > kPieceCapacity) length = kPieceCapacity;
-  const int items = match_usual_layout(text, length, record);
-  return items != kUnusual ? items : match_by_the_rules(text, length, record);
+int match_camera_line_in_place(PaddedText text, CameraRecord& record, Kernel kernel) {
+  return match_with(kernel, text, record, true);
 }
 
 int match_camera_line(std::string_view text, CameraRecord& record) {
-  char padded[kPieceCapacity + kMatchReadAhead];
-  const std::size_t length = text.size() < kPieceCapacity ? text.size() : kPieceCapacity;
-  std::memcpy(padded, text.data(), length);
-  std::memset(padded + length, 0, kMatchReadAhead);
-  return match_camera_line_in_place(padded, length, record);
+  if (text.size() > kPieceCapacity) text = text.substr(0, kPieceCapacity);
+  PaddedStorage<kPieceCapacity> padded;
+  std::memcpy(padded.data(), text.data(), text.size());
+  std::memset(padded.data() + text.size(), 0, kReadAhead);
+  return match_camera_line_in_place(padded.text(0, text.size()), record);
 }
 
 }  // namespace camera

@@ -15,6 +15,8 @@
 #include <string_view>
 
 #include "camera/camera_record.h"
+#include "camera/kernel.h"
+#include "camera/padded_text.h"
 
 namespace camera {
 
@@ -26,30 +28,19 @@ namespace camera {
 // (The text is copied, with room after it, for match_camera_line_in_place.)
 int match_camera_line(std::string_view text, CameraRecord& record);
 
-// The usual layout is read a whole word at a time, from windows of this many
-// bytes: one at the start of the text and, when the text is longer, one at the
-// closing quote of the name, which lies in the first, so as far as 63 bytes in.
-constexpr std::size_t kMatchWindow = 64;
-
-// How many bytes from its start the in-place matcher may read, whatever the
-// length of the text. The text ends in the second window, by its byte 62 at
-// the latest, and the furthest load is a key's eight bytes, read only where
-// a digit follows it in the text: it starts by byte 61.
-constexpr std::size_t kMatchReadAhead = (kMatchWindow - 1) + (kMatchWindow - 3) + 8;
-
-// The same, for text of `length` bytes that is followed in memory by other
-// readable bytes (which do not count), so that at least kMatchReadAhead bytes
-// can be read from `text`: a read loop's buffer with that much room at its
-// end. Saves match_camera_line's copy.
-int match_camera_line_in_place(const char* text, std::size_t length, CameraRecord& record);
+// The same for text with room after it, such as a piece of a read loop's
+// buffer, which saves the copy; with the byte lanes of `kernel`, which must
+// run here (kernel.h). Bytes in the room never change the answer.
+int match_camera_line_in_place(PaddedText text, CameraRecord& record,
+                               Kernel kernel = best_kernel());
 
 // The in-place matcher's two ways of reading a line, apart so that tests can
 // hold one against the other. The usual layout is read a whole word at a time
-// (same room after the text as above); for any other text it returns kUnusual,
-// having written what it likes into the record. The rules read any text, one
-// byte at a time, and look at no byte past its end.
+// (usual_layout.h); for any other text it returns kUnusual, having written
+// what it likes into the record. The rules read any text, one byte at a time,
+// and look at no byte past its end.
 constexpr int kUnusual = -1;
-int match_usual_layout(const char* text, std::size_t length, CameraRecord& record);
+int match_usual_layout(PaddedText text, CameraRecord& record, Kernel kernel = best_kernel());
 int match_by_the_rules(const char* text, std::size_t length, CameraRecord& record);
 
 // Where the rules stopped reading a line, and what they wanted there: enough

@@ -4,32 +4,35 @@
 
 #include "camera/acceptance_rule.h"
 #include "camera/block_writer.h"
-#include "camera/byte_lanes.h"
 #include "camera/camera_record.h"
+#include "camera/kernel.h"
 #include "camera/line_matcher.h"
+#include "camera/padded_text.h"
+#include "camera/usual_layout.h"
 
 namespace cli {
 namespace {
 
 constexpr std::size_t kInputCapacity = ConversionBuffers::kInputCapacity;
 constexpr std::size_t kOutputCapacity = ConversionBuffers::kOutputCapacity;
+constexpr std::size_t kWindow = camera::usual_layout::kWindow;
 static_assert(kInputCapacity > camera::kPieceCapacity, "a whole piece must fit the input buffer");
-constexpr std::size_t kReadAhead = ConversionBuffers::kReadAhead;
-static_assert(kReadAhead >= camera::Window64::kSize, "a window must fit the room");
+static_assert(camera::kReadAhead >= kWindow, "a window must fit the room");
 static_assert(kOutputCapacity >= camera::kMaxBlockLength,
               "a whole block must fit the output buffer");
 
-}  // namespace
-
-std::size_t next_piece_length(const char* bytes, std::size_t available, bool input_ended) {
+// next_piece_length with `Window`'s lanes.
+template <typename Window>
+std::size_t cut_piece(camera::PaddedText text, bool input_ended) {
+  const std::size_t available = text.size();
   const std::size_t limit = available < camera::kPieceCapacity ? available : camera::kPieceCapacity;
   // Sixty-four bytes at a time: most lines end in the first window, with no
   // call and no loop per byte.
-  for (std::size_t at = 0; at < limit; at += camera::Window64::kSize) {
-    const std::size_t found = camera::Window64(bytes + at).first_byte_equal_to('\n');
+  for (std::size_t at = 0; at < limit; at += kWindow) {
+    const std::size_t found = Window(text.data() + at).first_byte_equal_to('\n');
     // (Two tests: as one, `found < kSize && at + found < limit`, the SSE2
     // build read lines of 2-3 KB a sixth slower, for no fewer instructions.)
-    if (found < camera::Window64::kSize) {
+    if (found < kWindow) {
       if (at + found < limit) return at + found + 1;
       break;
     }
@@ -38,18 +41,22 @@ std::size_t next_piece_length(const char* bytes, std::size_t available, bool inp
   return input_ended ? available : 0;
 }
 
-namespace {
-
 class OutputBuffer {
  public:
   OutputBuffer(ByteSink& sink, char* bytes) : sink_(sink), bytes_(bytes) {}
 
+  // Makes room for a block at the end of the output: returns 0, or the error
+  // number of the write that failed.
+  int make_room() { return kOutputCapacity - used_ < camera::kMaxBlockLength ? drain() : 0; }
+
+  // Where the next block goes, once there is room, and where it ends.
+  char* room() const { return bytes_ + used_; }
+  void add(const char* block_end) { used_ = static_cast<std::size_t>(block_end - bytes_); }
+
   // Returns 0, or the error number of the write that failed.
   int append_block(const camera::CameraRecord& record) {
-    if (kOutputCapacity - used_ < camera::kMaxBlockLength) {
-      if (const int error = drain()) return error;
-    }
-    used_ = static_cast<std::size_t>(camera::append_block(record, bytes_ + used_) - bytes_);
+    if (const int error = make_room()) return error;
+    add(camera::append_block(record, room()));
     return 0;
   }
 
@@ -65,11 +72,11 @@ class OutputBuffer {
   std::size_t used_ = 0;
 };
 
-}  // namespace
-
-ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
-                         ConversionBuffers& buffers, PieceObserver* observer) {
-  char* const buffer = buffers.input;
+// The read loop with `Window`'s lanes.
+template <typename Window>
+ConversionResult read_loop(ByteSource& input, ByteSink& output, Flush flush,
+                           ConversionBuffers& buffers, PieceObserver* observer) {
+  char* const buffer = buffers.input.data();
   std::size_t start = 0;   // the first byte not yet cut into a piece
   std::size_t filled = 0;  // the end of what has been read
   bool input_ended = false;
@@ -78,13 +85,37 @@ ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
   camera::CameraRecord record;
 
   for (;;) {
-    while (const std::size_t length =
-               next_piece_length(buffer + start, filled - start, input_ended)) {
-      const char* const piece = buffer + start;
+    for (;;) {
+      const camera::PaddedText rest = buffers.input.text(start, filled);
+      // One look at each line: the window at its start answers the search for
+      // its end and the matcher alike.
+      const Window window(rest.data());
+      std::size_t length = window.first_byte_equal_to('\n') + 1;
+      if (length >= kWindow || length > rest.size()) {
+        length = cut_piece<Window>(rest, input_ended);
+        if (length == 0) break;
+      }
+      const camera::PaddedText piece = rest.first(length);
       start += length;
-      const int items = camera::match_camera_line_in_place(piece, length, record);
+      int items;
+      if (piece.data()[0] == '"' && observer == nullptr) {
+        // A camera line of the usual layout: its block is written as it is
+        // read, copying the name and numbers as they stand, with no record.
+        if (const int error = out.make_room()) return {Outcome::kWriteFailed, error};
+        camera::usual_layout::BlockSink block(out.room());
+        if (camera::usual_layout::find(window, piece, block) != camera::kUnusual) {
+          out.add(block.end());
+          if (flush == Flush::kEveryBlock) {
+            if (const int error = out.drain()) return {Outcome::kWriteFailed, error};
+          }
+          continue;
+        }
+        items = camera::usual_layout::match_other(piece, record);
+      } else {
+        items = camera::usual_layout::match_line(window, piece, record);
+      }
       const bool accepted = camera::accept_camera_line(items, record);
-      if (observer != nullptr) observer->piece(piece, length, items, record);
+      if (observer != nullptr) observer->piece(piece.data(), length, items, record);
       if (!accepted) continue;
       if (const int error = out.append_block(record)) return {Outcome::kWriteFailed, error};
       if (flush == Flush::kEveryBlock) {
@@ -108,6 +139,66 @@ ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
   if (const int error = out.drain()) return {Outcome::kWriteFailed, error};
   if (read_error != 0) return {Outcome::kReadFailed, read_error};
   return {Outcome::kEndOfInput, 0};
+}
+
+}  // namespace
+
+// One entry point per kernel, with its target, into which the whole loop is
+// compiled: the cutter, the matcher and the block writer. (Outside the
+// anonymous namespace so that their code can be found by name in the program.)
+BRIVEL_PORTABLE_ENTRY ConversionResult convert_with_portable_kernel(ByteSource& input,
+                                                                    ByteSink& output, Flush flush,
+                                                                    ConversionBuffers& buffers,
+                                                                    PieceObserver* observer) {
+  return read_loop<camera::PortableWindow>(input, output, flush, buffers, observer);
+}
+#if defined(BRIVEL_HAS_X86_KERNELS)
+BRIVEL_SSE2_ENTRY ConversionResult convert_with_sse2_kernel(ByteSource& input, ByteSink& output,
+                                                            Flush flush, ConversionBuffers& buffers,
+                                                            PieceObserver* observer) {
+  return read_loop<camera::Sse2Window>(input, output, flush, buffers, observer);
+}
+BRIVEL_AVX2_ENTRY ConversionResult convert_with_avx2_kernel(ByteSource& input, ByteSink& output,
+                                                            Flush flush, ConversionBuffers& buffers,
+                                                            PieceObserver* observer) {
+  return read_loop<camera::Avx2Window>(input, output, flush, buffers, observer);
+}
+#endif
+#if defined(BRIVEL_HAS_SIMD128_KERNEL)
+BRIVEL_SIMD128_ENTRY ConversionResult convert_with_simd128_kernel(ByteSource& input,
+                                                                  ByteSink& output, Flush flush,
+                                                                  ConversionBuffers& buffers,
+                                                                  PieceObserver* observer) {
+  return read_loop<camera::Simd128Window>(input, output, flush, buffers, observer);
+}
+#endif
+
+ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
+                         ConversionBuffers& buffers, camera::Kernel kernel,
+                         PieceObserver* observer) {
+  switch (kernel) {
+#if defined(BRIVEL_HAS_X86_KERNELS)
+    case camera::Kernel::kSse2:
+      return convert_with_sse2_kernel(input, output, flush, buffers, observer);
+    case camera::Kernel::kAvx2:
+      return convert_with_avx2_kernel(input, output, flush, buffers, observer);
+#endif
+#if defined(BRIVEL_HAS_SIMD128_KERNEL)
+    case camera::Kernel::kSimd128:
+      return convert_with_simd128_kernel(input, output, flush, buffers, observer);
+#endif
+    default:
+      return convert_with_portable_kernel(input, output, flush, buffers, observer);
+  }
+}
+
+ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
+                         ConversionBuffers& buffers, PieceObserver* observer) {
+  return convert(input, output, flush, buffers, camera::best_kernel(), observer);
+}
+
+std::size_t next_piece_length(camera::PaddedText available, bool input_ended) {
+  return cut_piece<camera::PortableWindow>(available, input_ended);
 }
 
 }  // namespace cli

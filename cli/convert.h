@@ -4,7 +4,9 @@
 #include <cstddef>
 
 #include "camera/camera_record.h"
+#include "camera/kernel.h"
 #include "camera/line_matcher.h"
+#include "camera/padded_text.h"
 #include "cli/byte_streams.h"
 
 namespace cli {
@@ -40,20 +42,17 @@ constexpr Flush flush_for(bool output_is_terminal) {
 struct ConversionBuffers {
   static constexpr std::size_t kInputCapacity = kReadSize;
   static constexpr std::size_t kOutputCapacity = 64 * 1024;
-  // The matcher and the search for line feeds read up to this many bytes from
-  // the start of a piece, past its end: the input buffer has that much room more.
-  static constexpr std::size_t kReadAhead = camera::kMatchReadAhead;
 
-  char input[kInputCapacity + kReadAhead];
+  // With room after it for the matcher and the cutter to read ahead.
+  camera::PaddedStorage<kInputCapacity> input;
   char output[kOutputCapacity];
 };
 
 // The length of the piece at the front of `available` bytes: up to and
 // including the first line feed, or camera::kPieceCapacity bytes of a longer
 // line, or what is left at the end of the input. 0 while the piece is not
-// complete yet. `bytes` is followed by at least ConversionBuffers::kReadAhead
-// readable bytes.
-std::size_t next_piece_length(const char* bytes, std::size_t available, bool input_ended);
+// complete yet.
+std::size_t next_piece_length(camera::PaddedText available, bool input_ended);
 
 // Told of every piece the read loop cuts, in input order, once it has been
 // matched: whoever wants to know what became of each line (the page, the
@@ -76,5 +75,12 @@ class PieceObserver {
 // told of each piece.
 ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
                          ConversionBuffers& buffers, PieceObserver* observer = nullptr);
+
+// The same with the byte lanes of `kernel`, which must run here (see
+// camera/kernel.h); the one above takes the best this processor has. The
+// kernel is chosen once for the whole loop: nothing is dispatched per line.
+ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
+                         ConversionBuffers& buffers, camera::Kernel kernel,
+                         PieceObserver* observer = nullptr);
 
 }  // namespace cli

@@ -100,7 +100,7 @@ int write_all(int fd, const char* bytes, std::size_t length) {
 
 }  // namespace
 
-StandardInput::StandardInput() {
+StandardInput::StandardInput() : DescriptorInput(0) {
   use_text_mode(0);
 #if defined(F_SETPIPE_SZ)
   // A pipe holds 64 KiB unless asked for more, and then its writer and the
@@ -113,11 +113,11 @@ StandardInput::StandardInput() {
 #endif
 }
 
-ReadResult StandardInput::read(char* into, std::size_t capacity) {
+ReadResult DescriptorInput::read(char* into, std::size_t capacity) {
   for (;;) {
-    const IoCount n = read_descriptor(0, into, clamp(capacity));
+    const IoCount n = read_descriptor(fd_, into, clamp(capacity));
     if (n >= 0) return {static_cast<std::size_t>(n), 0};
-    if (errno != EINTR && !wait_until_ready(0, false)) return {0, errno};
+    if (errno != EINTR && !wait_until_ready(fd_, false)) return {0, errno};
   }
 }
 

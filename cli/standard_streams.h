@@ -10,10 +10,20 @@
 
 namespace cli {
 
-class StandardInput : public ByteSource {
+// Reads a descriptor as the system hands its bytes over, waiting where it is
+// non-blocking.
+class DescriptorInput : public ByteSource {
+ public:
+  explicit DescriptorInput(int fd) : fd_(fd) {}
+  ReadResult read(char* into, std::size_t capacity) override;
+
+ private:
+  int fd_;
+};
+
+class StandardInput : public DescriptorInput {
  public:
   StandardInput();
-  ReadResult read(char* into, std::size_t capacity) override;
 };
 
 class StandardOutput : public ByteSink {

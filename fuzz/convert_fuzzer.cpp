@@ -1,8 +1,11 @@
-// Fuzzes the whole conversion in memory. The input is cut into reads at
-// points the fuzzer chooses; however it is cut, the output must be byte for
-// byte that of the same input in one read, and both must be what matching
-// the input piece by piece gives. Before each read, which may wait for input,
-// the block of every piece already complete must have been written.
+// Fuzzes the whole conversion in memory, with each byte-lane kernel that this
+// processor runs. The input is cut into reads at points the fuzzer chooses;
+// however it is cut, the output must be byte for byte that of the same input
+// in one read, and both must be what matching the input piece by piece with
+// the rules, one byte at a time, gives. Before each read, which may wait for input,
+// the block of every piece already complete must have been written. And the
+// diagnosis, reading the input in the same reads, as Linux and as Windows
+// read text, must agree with brivel (fuzz/diagnosis_agreement.h).
 //
 // A fuzz input is read from its end, so that any text works as a seed:
 //
@@ -16,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,9 +29,11 @@
 #include "camera/acceptance_rule.h"
 #include "camera/block_writer.h"
 #include "camera/camera_record.h"
+#include "camera/kernel.h"
 #include "camera/line_matcher.h"
 #include "cli/byte_streams.h"
 #include "cli/convert.h"
+#include "fuzz/diagnosis_agreement.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {
@@ -52,7 +58,8 @@ Expected convert_piece_by_piece(std::string_view input) {
     const std::size_t line_feed = window.find('\n');
     const std::string_view piece =
         line_feed == std::string_view::npos ? window : window.substr(0, line_feed + 1);
-    if (camera::accept_camera_line(camera::match_camera_line(piece, record), record)) {
+    if (camera::accept_camera_line(camera::match_by_the_rules(piece.data(), piece.size(), record),
+                                   record)) {
       expected.output.append(block, camera::append_block(record, block));
     }
     at += piece.size();
@@ -63,14 +70,7 @@ Expected convert_piece_by_piece(std::string_view input) {
   return expected;
 }
 
-class StringSink : public cli::ByteSink {
- public:
-  int write(const char* bytes, std::size_t length) override {
-    text.append(bytes, length);
-    return 0;
-  }
-  std::string text;
-};
+using agreement::StringSink;
 
 // Serves the input in reads of the given sizes, checking at each read that
 // nothing complete is still held back.
@@ -78,44 +78,35 @@ class CutSource : public cli::ByteSource {
  public:
   CutSource(std::string_view input, const std::vector<std::size_t>& sizes, int final_error,
             const Expected& expected, const StringSink& written)
-      : input_(input),
-        sizes_(sizes),
-        final_error_(final_error),
-        expected_(expected),
-        written_(written) {}
+      : pieces_(input, sizes), final_error_(final_error), expected_(expected), written_(written) {}
 
   cli::ReadResult read(char* into, std::size_t capacity) override {
     FUZZ_CHECK(capacity > 0);
-    while (settled_ < expected_.settled.size() && expected_.settled[settled_].first <= offset_) {
+    while (settled_ < expected_.settled.size() &&
+           expected_.settled[settled_].first <= pieces_.offset()) {
       ++settled_;
     }
     if (settled_ > 0) FUZZ_CHECK(written_.text.size() >= expected_.settled[settled_ - 1].second);
 
-    if (offset_ == input_.size()) return {0, final_error_};
-    std::size_t n = sizes_.empty() ? capacity : sizes_[reads_++ % sizes_.size()];
-    n = std::min({n, capacity, input_.size() - offset_});
-    input_.copy(into, n, offset_);
-    offset_ += n;
-    return {n, 0};
+    if (pieces_.at_end()) return {0, final_error_};
+    return pieces_.read(into, capacity);
   }
 
  private:
-  std::string_view input_;
-  const std::vector<std::size_t>& sizes_;
+  agreement::PiecewiseSource pieces_;
   int final_error_;
   const Expected& expected_;
   const StringSink& written_;
-  std::size_t offset_ = 0;
-  std::size_t reads_ = 0;
   std::size_t settled_ = 0;
 };
 
 std::string run_conversion(std::string_view input, const std::vector<std::size_t>& sizes,
-                           int final_error, cli::Flush flush, const Expected& expected) {
+                           int final_error, cli::Flush flush, const Expected& expected,
+                           camera::Kernel kernel) {
   StringSink sink;
   CutSource source(input, sizes, final_error, expected, sink);
   static const auto buffers = std::make_unique<cli::ConversionBuffers>();
-  const cli::ConversionResult result = cli::convert(source, sink, flush, *buffers);
+  const cli::ConversionResult result = cli::convert(source, sink, flush, *buffers, kernel);
   FUZZ_CHECK(result.outcome ==
              (final_error ? cli::Outcome::kReadFailed : cli::Outcome::kEndOfInput));
   FUZZ_CHECK(result.error == final_error);
@@ -151,8 +142,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < copies; ++i) input += tail.rest();
 
   const Expected expected = convert_piece_by_piece(input);
-  const std::string whole = run_conversion(input, {}, 0, cli::Flush::kWhenFullOrWaiting, expected);
-  FUZZ_CHECK(whole == expected.output);
-  FUZZ_CHECK(run_conversion(input, sizes, final_error, flush, expected) == whole);
+  for (const camera::Kernel kernel : camera::kBuiltKernels) {
+    if (!camera::kernel_runs_here(kernel)) continue;
+    const std::string whole =
+        run_conversion(input, {}, 0, cli::Flush::kWhenFullOrWaiting, expected, kernel);
+    FUZZ_CHECK(whole == expected.output);
+    FUZZ_CHECK(run_conversion(input, sizes, final_error, flush, expected, kernel) == whole);
+  }
+  for (const bool windows_text : {false, true}) {
+    const std::string wrong = agreement::disagreement(input, sizes, windows_text);
+    if (!wrong.empty())
+      std::fprintf(stderr, "diagnosis, %s text: %s\n", windows_text ? "Windows" : "Linux",
+                   wrong.c_str());
+    FUZZ_CHECK(wrong.empty());
+  }
   return 0;
 }

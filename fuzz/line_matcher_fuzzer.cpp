@@ -4,7 +4,8 @@
 // return), the same items as sscanf; everywhere, the same items as a plain
 // model of the rules, which also covers numbers that wrap beyond 64 bits.
 // Whenever the usual layout's word-at-a-time path answers, the same items as
-// the rules give for the same text. The matcher reads a buffer of exactly the
+// the rules give for the same text. All of this with each byte-lane kernel
+// that this processor runs. The matcher reads a buffer of exactly the
 // room it is promised after the text, so that AddressSanitizer holds it there.
 #include <algorithm>
 #include <cstdint>
@@ -15,7 +16,9 @@
 #include <string_view>
 
 #include "camera/camera_record.h"
+#include "camera/kernel.h"
 #include "camera/line_matcher.h"
+#include "camera/padded_text.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {
@@ -127,44 +130,52 @@ camera::CameraRecord unread_record() {
 }
 
 // `text` starts `input`. The in-place matcher is promised that it may read
-// kMatchReadAhead bytes from the start of the text, or the whole text if that
-// is longer: it gets exactly that, the text followed by the rest of the input,
-// over and over, so that AddressSanitizer stops any read further on.
+// camera::kReadAhead bytes past the end of the text: it gets exactly that, the
+// text followed by the rest of the input, over and over, so that
+// AddressSanitizer stops any read further on. Every kernel this processor runs
+// must give the same answer.
 void check_match(std::string_view text, std::string_view input) {
-  const std::size_t size = std::max(text.size(), camera::kMatchReadAhead);
-  const std::unique_ptr<char[]> bytes(new char[size]);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = input.empty() ? '\0' : input[i % input.size()];
-
-  camera::CameraRecord record = unread_record();
-  const int count = camera::match_camera_line_in_place(bytes.get(), text.size(), record);
-  FUZZ_CHECK(count >= 0 && count <= 8);
-  if (count >= 2) {
-    FUZZ_CHECK(record.name_length >= 1 && record.name_length <= camera::kNameCapacity);
-    const std::string_view name(record.name, record.name_length);
-    FUZZ_CHECK(name.find('"') == kNone && name.find('\0') == kNone);
-    // The driver hands the matcher one line at a time, so a name that comes
-    // from a line never holds a line feed; a text with a line feed inside is
-    // not one line, and there a name may span it, as sscanf's does.
-    const std::size_t line_feed = text.find('\n');
-    if (line_feed == kNone || line_feed + 1 == text.size()) FUZZ_CHECK(name.find('\n') == kNone);
+  camera::PaddedCopy padded(text.size());
+  for (std::size_t i = 0; i < text.size() + camera::kReadAhead; ++i) {
+    padded.data()[i] = input.empty() ? '\0' : input[i % input.size()];
   }
   // The matcher looks at no more than a piece.
   const std::string_view seen = text.substr(0, camera::kPieceCapacity);
-  const Items got = items_of(count, record);
-  if (within_sscanf_range(seen)) check_same(got, with_sscanf(seen));
-  check_same(got, with_model(seen));
 
-  // The word-at-a-time path may leave any text to the rules, but what it
-  // answers must be theirs.
-  camera::CameraRecord usual = unread_record();
-  const int usual_count = camera::match_usual_layout(bytes.get(), seen.size(), usual);
-  if (usual_count != camera::kUnusual) {
-    camera::CameraRecord rules = unread_record();
-    const int rules_count = camera::match_by_the_rules(bytes.get(), seen.size(), rules);
-    check_same(items_of(usual_count, usual), items_of(rules_count, rules));
+  for (const camera::Kernel kernel : camera::kBuiltKernels) {
+    if (!camera::kernel_runs_here(kernel)) continue;
+    camera::CameraRecord record = unread_record();
+    const int count = camera::match_camera_line_in_place(padded.text(), record, kernel);
+    FUZZ_CHECK(count >= 0 && count <= 8);
+    if (count >= 2) {
+      FUZZ_CHECK(record.name_length >= 1 && record.name_length <= camera::kNameCapacity);
+      const std::string_view name(record.name, record.name_length);
+      FUZZ_CHECK(name.find('"') == kNone && name.find('\0') == kNone);
+      // The driver hands the matcher one line at a time, so a name that comes
+      // from a line never holds a line feed; a text with a line feed inside is
+      // not one line, and there a name may span it, as sscanf's does.
+      const std::size_t line_feed = text.find('\n');
+      if (line_feed == kNone || line_feed + 1 == text.size()) FUZZ_CHECK(name.find('\n') == kNone);
+    }
+    const Items got = items_of(count, record);
+    if (within_sscanf_range(seen)) check_same(got, with_sscanf(seen));
+    check_same(got, with_model(seen));
+
+    // The word-at-a-time path may leave any text to the rules, but what it
+    // answers must be theirs.
+    camera::CameraRecord usual = unread_record();
+    const int usual_count =
+        camera::match_usual_layout(padded.text().first(seen.size()), usual, kernel);
+    if (usual_count != camera::kUnusual) {
+      camera::CameraRecord rules = unread_record();
+      const int rules_count = camera::match_by_the_rules(seen.data(), seen.size(), rules);
+      check_same(items_of(usual_count, usual), items_of(rules_count, rules));
+    }
   }
 
   // Telling where the rules stopped changes nothing of what they read.
+  camera::CameraRecord any;
+  const int count = camera::match_camera_line(text, any);
   camera::CameraRecord again;
   camera::StopPoint stop;
   FUZZ_CHECK(camera::match_by_the_rules(seen.data(), seen.size(), again, stop) == count);

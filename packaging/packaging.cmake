@@ -15,7 +15,11 @@ set(CPACK_PACKAGE_DESCRIPTION
 camera a line (a quoted name, the position x, y, z, the angles pitch,
 yaw, roll and an optional field of view), and writes one info_camera
 entity block for each camera line to standard output, in input order.
-Other lines are passed over without a word. See brivel(1).")
+Other lines are passed over without a word. See brivel(1).
+.
+brivel-check reads camera lists as brivel does and says why a line was
+skipped or a camera got the default field of view, in the format that
+editors and continuous integration read. See brivel-check(1).")
 set(CPACK_STRIP_FILES ON)
 # The same modes whatever the umask of whoever builds the packages.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -34,14 +38,18 @@ if(WIN32)
                  ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
                  @ONLY NEWLINE_STYLE CRLF)
+  # The drop target: camera lists dropped onto it in Explorer are converted
+  # and checked. cmd.exe reads a batch file with LF line ends wrongly.
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/brivel-drop.cmd ${CMAKE_CURRENT_BINARY_DIR}/brivel-drop.cmd
+                 @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt
-                ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt DESTINATION .)
+                ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
+                ${CMAKE_CURRENT_BINARY_DIR}/brivel-drop.cmd DESTINATION .)
 else()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
   # A static program in a .deb is an error to lintian, and a dynamic one in the
   # tarball would not run on every Linux: each build makes the one it suits.
-  get_target_property(brivel_link_options brivel LINK_OPTIONS)
-  if("-static" IN_LIST brivel_link_options)
+  if(BRIVEL_LINKED_STATICALLY)
     set(CPACK_GENERATOR TGZ)
   else()
     set(CPACK_GENERATOR DEB)

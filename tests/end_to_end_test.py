@@ -125,6 +125,64 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(left, line(b"waiting"), "input must not be read")
 
 
+KERNELS = (b"portable", b"sse2", b"avx2", b"simd128")
+
+
+class Kernels(unittest.TestCase):
+    def run_kernel(self, name, data=b"", args=()):
+        env = dict(os.environ, BRIVEL_KERNEL=name)
+        return subprocess.run([*BRIVEL, *args], input=data, capture_output=True, timeout=60, env=env)
+
+    def test_every_kernel_this_processor_runs_gives_the_same_output(self):
+        with open(EXAMPLE, "rb") as f:
+            data = f.read()
+        data += b"".join(line(b"k%d" % i, x=i * 37 - 900, y=-i, fov=i if i % 3 else None)
+                         for i in range(300))
+        data += b'"' + b"w" * 60 + b'" x=-1 y=2 z=-3 pitch=4 yaw=5 roll=-6 fov=007\n'
+        data += b'"zero" x=-0 y=00 z=12345678 pitch=4 yaw=5 roll=6\n' + b"#" * 3000 + b"\n"
+        expected = run(data)
+        self.assertEqual((expected.returncode, expected.stderr), (0, b""))
+        ran = []
+        for name in KERNELS:
+            got = self.run_kernel(name, data)
+            if got.returncode == 1 and b"cannot run" in got.stderr:
+                continue
+            with self.subTest(kernel=name):
+                self.assertEqual((got.returncode, got.stderr), (0, b""))
+                self.assertEqual(got.stdout, expected.stdout)
+                ran.append(name.decode())
+        self.assertIn("portable", ran)
+        print("\nkernels run: %s" % ", ".join(ran), file=sys.stderr)
+
+    def test_a_kernel_that_cannot_be_had_is_an_error_before_anything_is_read(self):
+        cases = [
+            (b"fast", b"brivel: BRIVEL_KERNEL=fast: no such kernel (this program has portable"),
+            (b"AVX2", b"brivel: BRIVEL_KERNEL=AVX2: no such kernel (this program has portable"),
+            # No processor runs the page's kernel.
+            (b"simd128", b"brivel: BRIVEL_KERNEL=simd128: this processor cannot run that kernel "
+                         b"(it runs portable"),
+        ]
+        for name, message in cases:
+            with self.subTest(kernel=name):
+                read_end, write_end = os.pipe()
+                os.write(write_end, line(b"waiting"))
+                os.close(write_end)
+                env = dict(os.environ, BRIVEL_KERNEL=name)
+                got = subprocess.run(BRIVEL, stdin=read_end, capture_output=True, timeout=60, env=env)
+                left = os.read(read_end, 1000)
+                os.close(read_end)
+                self.assertEqual((got.returncode, got.stdout), (1, b""))
+                self.assertTrue(got.stderr.startswith(message), got.stderr)
+                self.assertTrue(got.stderr.endswith(b")\n") and got.stderr.count(b"\n") == 1,
+                                got.stderr)
+                self.assertEqual(left, line(b"waiting"), "input must not be read")
+
+    def test_arguments_are_checked_first_and_an_empty_name_is_no_name(self):
+        self.assertEqual(self.run_kernel(b"fast", args=["-"]).stderr, USAGE)
+        got = self.run_kernel(b"", line(b"a"))
+        self.assertEqual((got.returncode, got.stderr, got.stdout), (0, b"", block(b"a")))
+
+
 class Failures(unittest.TestCase):
     def test_full_disk(self):
         with open("/dev/full", "wb") as full:
@@ -223,6 +281,15 @@ class Streaming(unittest.TestCase):
             self.assertLess(cpu_while_waiting(), 0.1, "CPU seconds while waiting for input")
             os.write(in_write, line(b"slow"))
             self.assertEqual(read_within(out_read, len(block(b"slow")), 10), block(b"slow"))
+            if not poll_fails:
+                # ...and end as soon as input comes: a wait that also slept after
+                # a poll that succeeded would take milliseconds for each line.
+                started = time.monotonic()
+                for _ in range(200):
+                    os.write(in_write, line(b"quick"))
+                    self.assertEqual(read_within(out_read, len(block(b"quick")), 10), block(b"quick"))
+                self.assertLess(time.monotonic() - started, 0.2,
+                                "seconds for 200 lines fed one at a time, each answered")
             # More output than a pipe holds: brivel must wait for this reader, not fail.
             writer = threading.Thread(target=lambda: (os.write(in_write, line(b"m") * 20000),
                                                       os.close(in_write)))
@@ -275,10 +342,16 @@ class Streaming(unittest.TestCase):
             os.close(controller)
 
 
-if __name__ == "__main__":
+def program_from_arguments():
+    """The command that runs the program named by the arguments, `[--runner
+    RUNNER] PROGRAM`, which it takes from sys.argv."""
     runner = []
     if sys.argv[1] == "--runner":
         del sys.argv[1]
         runner = shlex.split(sys.argv.pop(1))
-    BRIVEL = runner + [os.path.abspath(sys.argv.pop(1))]
+    return runner + [os.path.abspath(sys.argv.pop(1))]
+
+
+if __name__ == "__main__":
+    BRIVEL = program_from_arguments()
     unittest.main(verbosity=2)

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "camera/acceptance_rule.h"
+#include "camera/padded_text.h"
+#include "tests/kernels_here.h"
 
 namespace {
 
@@ -131,15 +133,21 @@ TEST_P(LineMatcherTest, ReadsItemsAndFields) {
   const Case& c = GetParam();
   camera::CameraRecord record{};
   expect_items_of(c, "matcher", camera::match_camera_line(c.text, record), record);
-  // Each of its roads on its own: the rules read any line; the usual layout
-  // answers for some, and must then agree.
-  const std::string room = c.text + std::string(camera::kMatchReadAhead, '\0');
+  // Each of its roads on its own, with each kernel: the rules read any line;
+  // the usual layout answers for some, and must then agree.
+  const camera::PaddedCopy padded(c.text);
   camera::CameraRecord by_rules{};
-  expect_items_of(c, "rules", camera::match_by_the_rules(room.data(), c.text.size(), by_rules),
+  expect_items_of(c, "rules", camera::match_by_the_rules(c.text.data(), c.text.size(), by_rules),
                   by_rules);
-  camera::CameraRecord usual{};
-  const int usual_items = camera::match_usual_layout(room.data(), c.text.size(), usual);
-  if (usual_items != camera::kUnusual) expect_items_of(c, "usual layout", usual_items, usual);
+  for (const camera::Kernel kernel : kernels_here()) {
+    SCOPED_TRACE(camera::kernel_name(kernel));
+    camera::CameraRecord in_place{};
+    expect_items_of(c, "in place",
+                    camera::match_camera_line_in_place(padded.text(), in_place, kernel), in_place);
+    camera::CameraRecord usual{};
+    const int usual_items = camera::match_usual_layout(padded.text(), usual, kernel);
+    if (usual_items != camera::kUnusual) expect_items_of(c, "usual layout", usual_items, usual);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, LineMatcherTest, testing::ValuesIn(kCases),
@@ -212,12 +220,14 @@ TEST(LineMatcher, LooksNoFurtherThanOnePiece) {
 TEST(LineMatcher, UsualLinesOfTheExampleTakeTheWordAtATimePath) {
   // Were that path to stop answering, every output would stay the same, only
   // slower: the rules would read these lines too. Usual: a name of at most 62
-  // bytes without '=', single spaces, '-' as the only sign, at most 7 digits.
-  std::string usual = "\"[^\"=]{1,62}\"";
+  // bytes, single spaces, numbers as the block writer writes them ('-' as the
+  // only sign, no leading zero, no "-0") of at most 7 digits.
+  const std::string number = "=(0|-?[1-9][0-9]{0,6})";
+  std::string usual = "\"[^\"]{1,62}\"";
   for (const char* key : {"x", "y", "z", "pitch", "yaw", "roll"}) {
-    usual += std::string(" ") + key + "=-?[0-9]{1,7}";
+    usual += std::string(" ") + key + number;
   }
-  const std::regex usual_line(usual + "( fov=-?[0-9]{1,7})?");
+  const std::regex usual_line(usual + "( fov" + number + ")?");
 
   std::ifstream list(BRIVEL_EXAMPLE_LIST);
   ASSERT_TRUE(list) << BRIVEL_EXAMPLE_LIST;
@@ -225,13 +235,14 @@ TEST(LineMatcher, UsualLinesOfTheExampleTakeTheWordAtATimePath) {
   for (std::string line; std::getline(list, line);) {
     if (!std::regex_match(line, usual_line)) continue;
     ++usual_lines;
-    const std::string text = line + "\n";
-    const std::string room = text + std::string(camera::kMatchReadAhead, '\0');
-    camera::CameraRecord usual_record{};
-    camera::CameraRecord rules_record{};
-    EXPECT_EQ(camera::match_usual_layout(room.data(), text.size(), usual_record),
-              camera::match_by_the_rules(room.data(), text.size(), rules_record))
-        << line;
+    const camera::PaddedCopy text(line + "\n");
+    for (const camera::Kernel kernel : kernels_here()) {
+      camera::CameraRecord usual_record{};
+      camera::CameraRecord rules_record{};
+      EXPECT_EQ(camera::match_usual_layout(text.text(), usual_record, kernel),
+                camera::match_by_the_rules(text.text().data(), text.text().size(), rules_record))
+          << camera::kernel_name(kernel) << ": " << line;
+    }
   }
   // gate, lighthouse top, dock 3 and the three flyover lines
   EXPECT_EQ(usual_lines, 6);

@@ -13,6 +13,8 @@
 #include <string>
 
 #include "camera/line_matcher.h"
+#include "camera/padded_text.h"
+#include "tests/kernels_here.h"
 
 namespace {
 
@@ -163,13 +165,21 @@ int expect_same_as_sscanf(const std::string& line) {
   camera::CameraRecord record{};
   const int items = camera::match_camera_line(line, record);
   expect_same("matcher", items, record);
-  const std::size_t length = std::min(line.size(), camera::kPieceCapacity);
-  const std::string room = line.substr(0, length) + std::string(camera::kMatchReadAhead, '\0');
+  const camera::PaddedCopy piece(line.substr(0, camera::kPieceCapacity));
   camera::CameraRecord by_rules{};
-  expect_same("rules", camera::match_by_the_rules(room.data(), length, by_rules), by_rules);
-  camera::CameraRecord usual{};
-  const int usual_items = camera::match_usual_layout(room.data(), length, usual);
-  if (usual_items != camera::kUnusual) expect_same("usual layout", usual_items, usual);
+  expect_same("rules",
+              camera::match_by_the_rules(piece.text().data(), piece.text().size(), by_rules),
+              by_rules);
+  for (const camera::Kernel kernel : kernels_here()) {
+    const std::string road = camera::kernel_name(kernel);
+    camera::CameraRecord in_place{};
+    expect_same((road + ", in place").c_str(),
+                camera::match_camera_line_in_place(piece.text(), in_place, kernel), in_place);
+    camera::CameraRecord usual{};
+    const int usual_items = camera::match_usual_layout(piece.text(), usual, kernel);
+    if (usual_items != camera::kUnusual)
+      expect_same((road + ", usual").c_str(), usual_items, usual);
+  }
   return items;
 }
 
@@ -193,16 +203,20 @@ TEST(MatcherInPlace, BytesAfterTheTextDoNotCount) {
     camera::CameraRecord alone{};
     const int items = camera::match_camera_line(line, alone);
     for (const std::string& follower : followers) {
-      const std::string buffer = line + follower;
-      camera::CameraRecord in_place{};
-      ASSERT_EQ(camera::match_camera_line_in_place(buffer.data(), line.size(), in_place), items)
-          << "line: " << line << " followed by: " << follower;
-      if (items < 7) continue;
-      ASSERT_EQ(std::string(in_place.name, in_place.name_length),
-                std::string(alone.name, alone.name_length));
-      ASSERT_EQ(std::memcmp(&in_place.x, &alone.x, 6 * sizeof alone.x), 0) << line;
-      if (items == 8) {
-        ASSERT_EQ(in_place.fov, alone.fov) << line;
+      for (const camera::Kernel kernel : kernels_here()) {
+        const camera::PaddedCopy buffer(line + follower);
+        camera::CameraRecord in_place{};
+        ASSERT_EQ(
+            camera::match_camera_line_in_place(buffer.text().first(line.size()), in_place, kernel),
+            items)
+            << camera::kernel_name(kernel) << ", line: " << line << " followed by: " << follower;
+        if (items < 7) continue;
+        ASSERT_EQ(std::string(in_place.name, in_place.name_length),
+                  std::string(alone.name, alone.name_length));
+        ASSERT_EQ(std::memcmp(&in_place.x, &alone.x, 6 * sizeof alone.x), 0) << line;
+        if (items == 8) {
+          ASSERT_EQ(in_place.fov, alone.fov) << line;
+        }
       }
     }
   }

@@ -14,7 +14,14 @@ What a Ctrl-Z typed at the console does is not tested: wine's console ends
 the input at a Ctrl-Z typed in mid-line, where Windows' drops the rest of
 that typed line and reads on.
 
-Usage: windows_end_to_end_test.py [--wine LOADER] [--winearch win32|win64] PATH_TO_BRIVEL_EXE
+Then brivel-check.exe, which reads files as bytes and applies the same text
+rules itself, on a Windows-text list (its findings, with CR LF line ends, the
+Ctrl-Z it reports), and brivel-drop.cmd, the drop target of the zips, run by
+wine's cmd as Explorer runs it with the lists dropped onto it.
+
+Usage: windows_end_to_end_test.py [--wine LOADER] [--winearch win32|win64]
+           --check PATH_TO_BRIVEL_CHECK_EXE --drop-target PATH_TO_BRIVEL_DROP_CMD
+           PATH_TO_BRIVEL_EXE
 
 The defaults, `wine` and win32, run the 32-bit program. A 64-bit one needs a
 win64 prefix and the 64-bit loader (Debian: --wine /usr/lib/wine/wine64): the
@@ -23,6 +30,7 @@ where the host runs no 32-bit code.
 """
 import argparse
 import fcntl
+import json
 import os
 import pty
 import select
@@ -41,6 +49,8 @@ from end_to_end_test import block as lf_block
 from end_to_end_test import line as lf_line
 
 BRIVEL = None
+CHECK = None
+DROP_TARGET = None
 WINE = None
 WINEARCH = None
 ENV = None
@@ -108,12 +118,12 @@ def tearDownModule():
         shutil.rmtree(WINE_HOME, ignore_errors=True)
 
 
-def run(data=None, args=(), stdin=None, **kwargs):
-    """Runs brivel.exe; `data` comes through a pipe."""
+def run(data=None, args=(), stdin=None, program=None, **kwargs):
+    """Runs brivel.exe (or `program`); `data` comes through a pipe."""
     kwargs.setdefault("stdout", subprocess.PIPE)
     kwargs.setdefault("stderr", subprocess.PIPE)
-    return subprocess.run([WINE, BRIVEL, *args], input=data, stdin=stdin, env=ENV, timeout=60,
-                          **kwargs)
+    return subprocess.run([WINE, program or BRIVEL, *args], input=data, stdin=stdin, env=ENV,
+                          timeout=60, **kwargs)
 
 
 def run_from_file(data, **kwargs):
@@ -220,6 +230,40 @@ class Conversion(WineTestCase):
                 proc.wait()
             self.assertEqual((proc.returncode, err), (0, b""))
             self.assertEqual(out, block(b"crlf", fov=5) + want_lone_cr)
+
+
+class Kernels(WineTestCase):
+    def run_kernel(self, name, data):
+        return subprocess.run([WINE, BRIVEL], input=data, capture_output=True, timeout=60,
+                              env=dict(ENV, BRIVEL_KERNEL=name))
+
+    def test_each_kernel_this_processor_runs_converts_alike(self):
+        data = b"".join(case[1] for case in CONVERSION_CASES)
+        ran = []
+        for name in (b"portable", b"sse2", b"avx2", b"simd128"):
+            got = self.run_kernel(name, data)
+            if got.returncode == 1 and b"this processor cannot run that kernel" in got.stderr:
+                continue
+            with self.subTest(kernel=name):
+                self.assertCases(got, CONVERSION_CASES)
+                ran.append(name.decode())
+        print("\nkernels run: %s" % ", ".join(ran), file=sys.stderr)
+        # Every processor that runs a Windows for x86 has SSE2 but the oldest 32-bit ones.
+        self.assertIn("portable", ran)
+        self.assertIn("sse2", ran)
+
+    def test_a_kernel_that_cannot_be_had_is_an_error(self):
+        cases = [
+            (b"fast", b"brivel: BRIVEL_KERNEL=fast: no such kernel "
+                      b"(this program has portable, sse2, avx2)\r\n"),
+            (b"simd128", b"brivel: BRIVEL_KERNEL=simd128: this processor cannot run that kernel "
+                         b"(it runs portable, sse2"),
+        ]
+        for name, message in cases:
+            with self.subTest(kernel=name):
+                got = self.run_kernel(name, line(b"waiting"))
+                self.assertEqual((got.returncode, got.stdout), (1, b""))
+                self.assertTrue(got.stderr.startswith(message), got.stderr)
 
 
 class CommandLine(WineTestCase):
@@ -339,17 +383,134 @@ class Streaming(WineTestCase):
                                           for name in names))
 
 
+def windows_path(path):
+    """The path of a file of this machine as wine's programs see it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+# A Windows-text list: CR LF line ends, a near miss, a name of non-ASCII
+# letters, and a Ctrl-Z before the end, as the Windows program reads it.
+CHECKED_LIST = (line(b"caf\xc3\xa9", fov=7) + b'"market" x=100 y=200\r\n' +
+                line(b"before") + b"\x1a\r\n" + line(b"never read") + line(b"nor this"))
+CHECKED_BLOCKS = block(b"caf\xc3\xa9", fov=7) + block(b"before")
+
+
+def checked_list_findings(name):
+    return crlf(b"%s:2:21: warning: z is missing after y=200\n"
+                b'    2 | "market" x=100 y=200\n'
+                b"      |                     ^\n"
+                b"%s:4:1: warning: a Ctrl-Z (byte 0x1A) ends the input here, as the Windows program "
+                b"reads text: 2 lines after it are not read\n"
+                b"    4 | \n"
+                b"      | ^\n" % (name, name))
+
+
+CHECKED_SUMMARY = crlf(b"brivel-check: 3 lines in 1 file: 2 cameras (1 with the default fov), "
+                       b"1 line skipped, 2 findings\n")
+
+
+class CheckProgram(WineTestCase):
+    def run_check(self, args, **kwargs):
+        return run(args=args, program=CHECK, **kwargs)
+
+    def test_windows_text_list(self):
+        with tempfile.TemporaryDirectory(dir=WINE_HOME) as folder:
+            path = os.path.join(folder, "harbour.txt")
+            with open(path, "wb") as f:
+                f.write(CHECKED_LIST)
+            name = windows_path(path).encode()
+            cases = [
+                ("a file", dict(args=[windows_path(path)]), name),
+                ("a pipe", dict(args=[], data=CHECKED_LIST), b"<stdin>"),
+            ]
+            for label, how, shown in cases:
+                with self.subTest(label):
+                    got = self.run_check(**how)
+                    self.assertEqual((got.returncode, got.stderr), (1, b""))
+                    self.assertEqual(got.stdout, checked_list_findings(shown) + CHECKED_SUMMARY)
+            got = self.run_check([windows_path(path), windows_path(path + ".missing"), "--format=json"])
+        self.assertEqual((got.returncode, got.stderr),
+                         (2, b"brivel-check: %s.missing: No such file or directory\r\n" % name))
+        lines = got.stdout.split(b"\r\n")
+        self.assertEqual(lines[-1], b"")
+        self.assertEqual([json.loads(text)["kind"] for text in lines[:-1]], ["finding", "finding", "summary"])
+
+
+class DropTarget(WineTestCase):
+    """brivel-drop.cmd beside brivel.exe and brivel-check.exe, as in the zip."""
+
+    def drop(self, *names_and_contents):
+        folder = tempfile.mkdtemp(dir=WINE_HOME)
+        self.addCleanup(shutil.rmtree, folder)
+        tools = os.path.join(folder, "brivel folder")
+        lists = os.path.join(folder, "my lists")
+        os.mkdir(tools)
+        os.mkdir(lists)
+        for program in (BRIVEL, CHECK, DROP_TARGET):
+            shutil.copy(program, tools)
+        paths = []
+        for name, content in names_and_contents:
+            paths.append(os.path.join(lists, name))
+            with open(paths[-1], "wb") as f:
+                f.write(content)
+        # Explorer starts the batch file as cmd /c ""BATCH" "FILE" ...", with the
+        # dropped files' full paths; a launcher, itself a batch file, does so here,
+        # as wine would quote the arguments of a command of its own otherwise.
+        quoted = " ".join('"%s"' % windows_path(path)
+                          for path in [os.path.join(tools, "brivel-drop.cmd"), *paths])
+        launcher = os.path.join(folder, "explorer.cmd")
+        with open(launcher, "wb") as f:
+            f.write(b'@cmd /c "%s"\r\n' % quoted.encode())
+        got = subprocess.run([WINE, "cmd", "/c", windows_path(launcher)], stdin=subprocess.DEVNULL,
+                             capture_output=True, env=ENV, timeout=60)
+        return got, lists
+
+    def test_each_list_dropped_becomes_an_ent_file_beside_it(self):
+        got, lists = self.drop(("harbour list.txt", CHECKED_LIST), ("clean.txt", line(b"clean")))
+        self.assertEqual((got.returncode, got.stderr), (1, b""))
+        with open(os.path.join(lists, "harbour list.ent"), "rb") as f:
+            self.assertEqual(f.read(), CHECKED_BLOCKS)
+        with open(os.path.join(lists, "clean.ent"), "rb") as f:
+            self.assertEqual(f.read(), block(b"clean"))
+        name = windows_path(os.path.join(lists, "harbour list.txt")).encode()
+        self.assertTrue(got.stdout.startswith(b'"harbour list.txt" becomes "harbour list.ent"\r\n' +
+                                              checked_list_findings(name) + CHECKED_SUMMARY), got.stdout)
+        # Findings: the window stays open until a key is pressed.
+        self.assertIn(b"Press any key", got.stdout)
+
+    def test_without_findings_the_window_closes(self):
+        got, lists = self.drop(("clean.txt", line(b"clean")))
+        self.assertEqual((got.returncode, got.stderr), (0, b""))
+        self.assertEqual(got.stdout, b'"clean.txt" becomes "clean.ent"\r\n' + crlf(
+            b"brivel-check: 1 line in 1 file: 1 camera (1 with the default fov), 0 lines skipped, "
+            b"0 findings\n"))
+        with open(os.path.join(lists, "clean.ent"), "rb") as f:
+            self.assertEqual(f.read(), block(b"clean"))
+
+    def test_an_ent_file_is_left_alone(self):
+        got, lists = self.drop(("cameras.ent", block(b"kept")))
+        self.assertEqual(got.returncode, 1)
+        self.assertIn(b'"cameras.ent" is an .ent file already', got.stdout)
+        with open(os.path.join(lists, "cameras.ent"), "rb") as f:
+            self.assertEqual(f.read(), block(b"kept"))
+
+
 def main():
-    global BRIVEL, WINE, WINEARCH
+    global BRIVEL, CHECK, DROP_TARGET, WINE, WINEARCH
     parser = argparse.ArgumentParser(description="Tests a Windows brivel.exe under wine.")
     parser.add_argument("--wine", default="wine")
     parser.add_argument("--winearch", choices=("win32", "win64"), default="win32")
+    parser.add_argument("--check", required=True, help="brivel-check.exe")
+    parser.add_argument("--drop-target", required=True, help="brivel-drop.cmd")
     parser.add_argument("brivel")
     options, unittest_args = parser.parse_known_args()
     BRIVEL = os.path.abspath(options.brivel)
+    CHECK = os.path.abspath(options.check)
+    DROP_TARGET = os.path.abspath(options.drop_target)
     WINE = shutil.which(options.wine) or options.wine
     WINEARCH = options.winearch
-    print("running %s under %s in a %s prefix" % (BRIVEL, WINE, WINEARCH), flush=True)
+    print("running %s, %s and %s under %s in a %s prefix"
+          % (BRIVEL, CHECK, DROP_TARGET, WINE, WINEARCH), flush=True)
     sys.argv[1:] = unittest_args
     result = unittest.main(verbosity=2, exit=False).result
     failed = {getattr(test, "test_case", test).id() for test, _ in result.failures + result.errors}

@@ -3,12 +3,13 @@
 // (virtual_list.js), so a hundred thousand cost no more than ten; filtering
 // and exporting go through them in slices, so that the page never stalls.
 //
-// Its data is a source: { count, entry(i) } where an entry is
-// { line, column (of the marked byte, from 1), text (the bytes of the line or
-// piece), mark (the offset of the marked byte in them), reason (words) }.
+// Its data is a source: { count, entry(i) } where an entry is a finding of
+// the diagnosis: { line, column (in characters, from 1), code, reason (its
+// words), excerpt (bytes of the line around the column), mark (the column's
+// place in them), startsLine, endsLine (whether the excerpt starts and ends
+// its line) }.
 'use strict';
 
-const FINDING_CONTEXT = 48;  // bytes shown before the marked byte of a long line
 const SLICE_MS = 8;          // the longest stretch of filtering or exporting between two frames
 
 // Calls work(i) for i from 0 to count - 1, giving the page its turn every few
@@ -26,11 +27,12 @@ async function inSlices(count, work, stale) {
   return !stale();
 }
 
-// The length of a line without its line end.
-function visibleLength(text) {
-  let visible = text.length;
-  while (visible > 0 && (text[visible - 1] === 10 || text[visible - 1] === 13)) --visible;
-  return visible;
+// The end of the UTF-8 character at `at` of `bytes`.
+function characterEnd(bytes, at) {
+  const lead = bytes[at];
+  let end = at + 1 + (lead >= 0xf0 && lead <= 0xf4 ? 3 : lead >= 0xe0 && lead <= 0xef ? 2 : lead >= 0xc2 && lead <= 0xdf ? 1 : 0);
+  for (let i = at + 1; i < end; ++i) if (i >= bytes.length || (bytes[i] & 0xc0) !== 0x80) end = i;
+  return end;
 }
 
 // The words of one finding for the export: "LINE:COLUMN: REASON".
@@ -69,7 +71,7 @@ class FindingsList {
     let kept = 0;
     if (needle) {
       this.count.textContent = 'filtering…';
-      const entryText = (e) => `line ${e.line}, column ${e.column} ${e.reason} ${this.utf8.decode(e.text)}`.toLowerCase();
+      const entryText = (e) => `line ${e.line}, column ${e.column} ${e.reason} ${this.utf8.decode(e.excerpt)}`.toLowerCase();
       const done = await inSlices(total, (i) => {
         if (entryText(this.source.entry(i)).includes(needle)) shown[kept++] = i;
       }, () => asked !== this.asked);
@@ -80,8 +82,8 @@ class FindingsList {
     }
     this.shown = shown;
     const n = (v) => v.toLocaleString('en');
-    this.count.textContent = shown.length === total ? `${n(total)} ${total === 1 ? 'line' : 'lines'}`
-      : `${n(shown.length)} of ${n(total)} lines`;
+    this.count.textContent = shown.length === total ? `${n(total)} ${total === 1 ? 'finding' : 'findings'}`
+      : `${n(shown.length)} of ${n(total)} findings`;
     this.root.querySelector('.rows').setAttribute('aria-label', `Findings: ${this.count.textContent}`);
     this.list.setCount(shown.length);
   }
@@ -106,40 +108,45 @@ class FindingsList {
     return item;
   }
 
-  // The line, with the byte where reading stopped marked (or the end of the line).
+  // The line around the column, with the character at the column marked (or the end of the line).
   renderRow(item, k) {
     const entry = this.source.entry(this.shown[k]);
     const [where, code, reason] = item.children;
     item.setAttribute('aria-posinset', String(k + 1));
     item.setAttribute('aria-setsize', String(this.shown.length));
     where.textContent = `line ${entry.line}, column ${entry.column}`;
-    const visible = visibleLength(entry.text);
-    const stop = Math.min(entry.mark, visible);
-    const from = stop > FINDING_CONTEXT ? stop - FINDING_CONTEXT : 0;
+    const { excerpt, mark: at } = entry;
     const mark = document.createElement('mark');
-    code.replaceChildren((from > 0 ? '…' : '') + this.utf8.decode(entry.text.subarray(from, stop)), mark);
-    if (stop < visible) {
-      mark.textContent = this.utf8.decode(entry.text.subarray(stop, stop + 1));
-      code.append(this.utf8.decode(entry.text.subarray(stop + 1, visible)));
+    code.replaceChildren((entry.startsLine ? '' : '\u2026') + this.utf8.decode(excerpt.subarray(0, at)), mark);
+    if (at < excerpt.length) {
+      const next = characterEnd(excerpt, at);
+      mark.textContent = this.utf8.decode(excerpt.subarray(at, next));
+      code.append(this.utf8.decode(excerpt.subarray(next)));
     } else {
       mark.className = 'end';
     }
+    if (!entry.endsLine) code.append('\u2026');
     reason.textContent = entry.reason;
   }
 }
 
-// The near misses the module reports, as findings: their reasons in words from near_miss.js.
-function nearMissFindings(misses) {
-  const count = misses.line.length;
-  const start = (i) => (i === 0 ? 0 : misses.textEnd[i - 1]);
+// The findings of the diagnosis, as the worker gathered them in columns.
+function libraryFindings(findings) {
+  const count = findings.line.length;
+  const utf8 = new TextDecoder('utf-8');
+  const text = findings.text;
   return {
     count,
     entry(i) {
-      const text = misses.text.subarray(start(i), misses.textEnd[i]);
-      const miss = { text, items: misses.items[i], stop: misses.stop[i], expected: misses.expected[i] };
-      // A stop at the end of the line is marked at its end, before the line feed.
-      const mark = Math.min(miss.stop, visibleLength(text));
-      return { line: misses.line[i], column: misses.column[i] + mark + 1, text, mark, reason: nearMissReason(miss) };
+      const start = i === 0 ? 0 : findings.excerptEnd[i - 1];
+      const whole = findings.whole[i];
+      return {
+        line: findings.line[i], column: findings.column[i],
+        code: utf8.decode(text.subarray(start, findings.codeEnd[i])),
+        reason: utf8.decode(text.subarray(findings.codeEnd[i], findings.wordsEnd[i])),
+        excerpt: text.subarray(findings.wordsEnd[i], findings.excerptEnd[i]),
+        mark: findings.mark[i], startsLine: (whole & 1) !== 0, endsLine: (whole & 2) !== 0,
+      };
     },
   };
 }

@@ -1,6 +1,6 @@
 // The page: takes a camera list (a file chosen or dropped, the example, or
 // pasted text), converts it in a worker with the brivel module and shows the
-// blocks, the map, the table of cameras and the near misses.
+// blocks, the map, the table of cameras and what brivel-check says of the list.
 'use strict';
 
 const $ = (id) => document.getElementById(id);
@@ -158,7 +158,7 @@ async function show(result, stale) {
 
   const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
   const cameraCount = cameras.line.length;
-  const misses = nearMissFindings(result.misses);
+  const misses = libraryFindings(result.findings);
   const steps = [
     () => ($('map-section').hidden = false),
     () => map.setCameras(cameras, cameraCount),

@@ -13,23 +13,6 @@ std::size_t find(const char* bytes, std::size_t at, std::size_t end, char c) {
 
 }  // namespace
 
-std::size_t read_as_windows_text(char* bytes, std::size_t length) {
-  length = find(bytes, 0, length, '\x1a');
-  // Runs of bytes up to each carriage return move down over the ones dropped.
-  std::size_t kept = 0;
-  std::size_t at = 0;
-  while (at < length) {
-    const std::size_t run_end = find(bytes, at, length, '\r');
-    std::memmove(bytes + kept, bytes + at, run_end - at);
-    kept += run_end - at;
-    at = run_end;
-    if (at == length) break;
-    if (at + 1 == length || bytes[at + 1] != '\n') bytes[kept++] = '\r';
-    ++at;
-  }
-  return kept;
-}
-
 int WindowsTextSink::write(const char* bytes, std::size_t length) {
   // A slice at a time, so that the doubled text fits a small buffer on the
   // stack (the WebAssembly stack is small) and the inner sink gets few calls.

@@ -9,7 +9,7 @@
 // and transferred rather than copied, to a second worker (brivelCollector)
 // that joins them into the output Blob meanwhile: this worker never holds
 // more than one part, and the page gets the Blob as soon as the last part is in.
-// The cameras and near misses are gathered in typed arrays, which
+// The cameras and findings are gathered in typed arrays, which
 // are transferred to the page at the end: a million cameras are a few tens of
 // MB, not a million objects.
 function brivelWorker() {
@@ -62,8 +62,10 @@ function brivelWorker() {
       line: Uint32Array, x: Int32Array, y: Int32Array, z: Int32Array, pitch: Int32Array, yaw: Int32Array,
       roll: Int32Array, fov: Int32Array, nameEnd: Uint32Array,
     });
-    const misses = table({
-      line: Uint32Array, column: Uint32Array, items: Uint8Array, stop: Uint16Array, expected: Uint8Array, textEnd: Uint32Array,
+    // Each finding's code, words and excerpt, one after the other in the pool.
+    const findings = table({
+      line: Float64Array, column: Float64Array, mark: Uint32Array, whole: Uint8Array,
+      codeEnd: Uint32Array, wordsEnd: Uint32Array, excerptEnd: Uint32Array,
     });
     let heap = new Uint8Array(0);
     // Copies `size` bytes of the module's memory into the pool of t; most are a few bytes, which a loop copies fastest.
@@ -76,7 +78,7 @@ function brivelWorker() {
       t.poolLength = to;
       return to;
     };
-    let counts = { cameraLines: 0, skippedLines: 0 };
+    let counts = {};
     let lastShown = 0;
     const progress = (phase, done) => {
       // Messages cost little, but a few hundred are plenty for a bar.
@@ -119,18 +121,21 @@ function brivelWorker() {
         c.fov[i] = fov;
         c.nameEnd[i] = keep(cameras, at, size);
       },
-      near_miss(line, at, size, column, items, stop, expected) {
-        const i = reserve(misses, size);
-        const m = misses.columns;
-        m.line[i] = line;
-        m.column[i] = column;
-        m.items[i] = items;
-        m.stop[i] = stop;
-        m.expected[i] = expected;
-        m.textEnd[i] = keep(misses, at, size);
+      // What brivel-check says: where (the column in characters), why, and the
+      // line's text around the column, with the column's place in it.
+      finding(line, column, codeAt, codeSize, wordsAt, wordsSize, excerptAt, excerptSize, mark, whole) {
+        const i = reserve(findings, codeSize + wordsSize + excerptSize);
+        const f = findings.columns;
+        f.line[i] = line;
+        f.column[i] = column;
+        f.mark[i] = mark;
+        f.whole[i] = whole;
+        f.codeEnd[i] = keep(findings, codeAt, codeSize);
+        f.wordsEnd[i] = keep(findings, wordsAt, wordsSize);
+        f.excerptEnd[i] = keep(findings, excerptAt, excerptSize);
       },
-      done(cameraLines, skippedLines) {
-        counts = { cameraLines, skippedLines };
+      done(lines, cameraCount, defaultFov, skippedLines, findingCount) {
+        counts = { lines, cameraCount, defaultFov, skippedLines, cameraLines: lines - skippedLines, findingCount };
       },
     };
 
@@ -153,11 +158,11 @@ function brivelWorker() {
       collector.postMessage(rest, [rest.buffer]);
       collector.postMessage(null);  // the end of the blocks
       const cameraTable = finish(cameras, 'names');
-      const missTable = finish(misses, 'text');
+      const findingTable = finish(findings, 'text');
       self.postMessage({
         kind: 'done', outputLength, preview: preview.slice(0, previewLength),
-        cameras: cameraTable, misses: missTable, ...counts,
-      }, [...buffersOf(cameraTable), ...buffersOf(missTable)]);
+        cameras: cameraTable, findings: findingTable, ...counts,
+      }, [...buffersOf(cameraTable), ...buffersOf(findingTable)]);
     } catch (error) {
       self.postMessage({ kind: 'failed', message: String(error && error.message || error) });
     }

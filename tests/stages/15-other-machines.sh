@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Other machines than this one. First the byte lanes' plain C++ implementation,
-# the one of machines without SSE2, built here with BRIVEL_PORTABLE_LANES: the
-# unit tests, the end-to-end tests and the fuzz corpora against it. Then brivel
-# cross-built, statically, for ARM64, for s390x (big-endian) and for 32-bit x86
-# without SSE2 (the processor the 32-bit Windows program must run on), each run
+# Other machines than this one. First the native build's tests with the
+# program forced to the portable byte-lane kernel, the one of machines without
+# SSE2 (the test preset portable: no second build). Then brivel cross-built,
+# statically, for ARM64, for s390x (big-endian) and for 32-bit x86, each run
 # under qemu-user: the end-to-end tests, and its output on a few megabytes of
-# camera lists compared byte for byte with the native program's. qemu-user
-# emulates the processor only, so this needs no 32-bit support from the host.
+# camera lists compared byte for byte with the native program's, with each
+# kernel the emulated processor runs. The 32-bit x86 program runs as a
+# Pentium II (no SSE2: only the portable kernel), as a Core Duo (SSE2, no AVX)
+# and as the most capable processor qemu emulates. qemu-user emulates the
+# processor only, so this needs no 32-bit support from the host.
 set -euo pipefail
 
 fail() {
@@ -14,13 +16,12 @@ fail() {
   exit 1
 }
 
-echo "--- the portable byte lanes, natively"
-cmake -S . -B build-portable -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror \
-  -DBRIVEL_PORTABLE_LANES=ON >/dev/null
-cmake --build build-portable --parallel 2 >/dev/null
+echo "--- the portable kernel, natively (ctest --preset portable)"
+cmake --preset native >/dev/null
+cmake --build build --parallel 2 >/dev/null
 # The hostile inputs (minutes, and about the read loop, not the lanes) are left
 # to the native stage; the benchmark's smoke run times nothing of interest here.
-ctest --test-dir build-portable --output-on-failure -E 'hostile_input|bench_smoke'
+ctest --preset portable
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -34,29 +35,52 @@ run_bench.write_lines(sys.argv[1] + ".usual", 2 * run_bench.MB, run_bench.camera
 run_bench.write_lines(sys.argv[1] + ".long", 1 * run_bench.MB, run_bench.long_line_batch)
 PYTHON
 cat "$work/lists.txt.usual" "$work/lists.txt.long" fuzz/corpus/*/* >"$work/lists.txt"
-build-portable/brivel <"$work/lists.txt" >"$work/expected.txt"
+BRIVEL_KERNEL=portable build/brivel <"$work/lists.txt" >"$work/expected.txt"
 echo "native output: $(grep -c info_camera "$work/expected.txt") blocks from $(wc -c <"$work/lists.txt") bytes"
 
-# machine, what `file` says of its program, the qemu-user that runs it. qemu-user
-# gives the program a stack of its own size whatever the limit a test sets, so
-# -s gives it the 64 KiB that brivel must do with (the end-to-end tests check that).
+# runs_kernels RUNNER PROGRAM EXPECTED: checks that the program under RUNNER
+# runs exactly the kernels EXPECTED names (a space-separated list), and that
+# each gives the native output.
+runs_kernels() {
+  local runner=$1 program=$2 expected=$3 ran="" kernel
+  for kernel in portable sse2 avx2 simd128; do
+    if BRIVEL_KERNEL=$kernel $runner "$program" </dev/null 2>"$work/err.txt"; then
+      ran="$ran $kernel"
+      BRIVEL_KERNEL=$kernel $runner "$program" <"$work/lists.txt" >"$work/got.txt"
+      cmp "$work/got.txt" "$work/expected.txt" || fail "$program, $kernel kernel: output differs"
+    else
+      grep -q "^brivel: BRIVEL_KERNEL=$kernel: this processor cannot run that kernel" "$work/err.txt" ||
+        fail "$program refuses the $kernel kernel with: $(cat "$work/err.txt")"
+    fi
+  done
+  echo "$runner $program runs the kernels$ran, each with the native output"
+  [ "${ran# }" = "$expected" ] || fail "expected the kernels $expected"
+  $runner "$program" <"$work/lists.txt" | cmp - "$work/expected.txt" ||
+    fail "$program: output differs with the kernel it picks"
+}
+
+# machine, what `file` says of its program, then each qemu-user that runs it and
+# the kernels the program must run there, separated by '|'. qemu-user gives the
+# program a stack of its own size whatever the limit a test sets, so -s gives it
+# the 64 KiB that brivel must do with (the end-to-end tests check that). The
+# first runner also runs the end-to-end tests.
 machines=(
-  "aarch64|ELF 64-bit LSB executable, ARM aarch64|qemu-aarch64-static -s 65536"
-  "s390x|ELF 64-bit MSB executable, IBM S/390|qemu-s390x-static -s 65536"
-  "i686|ELF 32-bit LSB executable, Intel 80386|qemu-i386-static -cpu pentium2 -s 65536"
+  "aarch64|ELF 64-bit LSB executable, ARM aarch64|qemu-aarch64-static -s 65536|portable"
+  "s390x|ELF 64-bit MSB executable, IBM S/390|qemu-s390x-static -s 65536|portable"
+  "i686|ELF 32-bit LSB executable, Intel 80386|qemu-i386-static -cpu pentium2 -s 65536|portable|qemu-i386-static -cpu coreduo -s 65536|portable sse2|qemu-i386-static -cpu max -s 65536|portable sse2 avx2"
 )
 for machine in "${machines[@]}"; do
-  IFS='|' read -r arch kind runner <<<"$machine"
-  echo "--- $arch, under $runner"
+  IFS='|' read -r -a fields <<<"$machine"
+  arch=${fields[0]} kind=${fields[1]}
   build=build-$arch
-  cmake -S . -B "$build" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="cmake/$arch-linux-gnu.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror >/dev/null
+  echo "--- $arch (cmake --preset $arch)"
+  cmake --preset "$arch" >/dev/null
   cmake --build "$build" --target brivel --parallel 2 >/dev/null
   description=$(file -b "$build/brivel")
   echo "$build/brivel: $description"
   [[ $description == "$kind"*"statically linked"* ]] || fail "not a static $kind"
-  $runner "$build/brivel" <"$work/lists.txt" >"$work/got.txt"
-  cmp "$work/got.txt" "$work/expected.txt" || fail "$arch: output differs from the native program's"
-  echo "the same output as the native program"
-  python3 tests/end_to_end_test.py --runner "$runner" "$build/brivel"
+  for ((i = 2; i < ${#fields[@]}; i += 2)); do
+    runs_kernels "${fields[i]}" "$build/brivel" "${fields[i + 1]}"
+  done
+  python3 tests/end_to_end_test.py --runner "${fields[2]}" "$build/brivel"
 done

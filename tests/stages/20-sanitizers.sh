@@ -7,4 +7,4 @@ export ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_string_ch
 export UBSAN_OPTIONS=print_stacktrace=1
 cmake --preset asan
 cmake --build build-asan --parallel 2
-ctest --test-dir build-asan --output-on-failure
+ctest --preset asan

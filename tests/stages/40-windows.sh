@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # The Windows programs: cross-build brivel.exe for 32-bit and for 64-bit Windows
-# from the same source with MinGW-w64 and check what kind of executable each
-# is; then run the end-to-end tests under wine against one of them. The 32-bit
+# from the same source with MinGW-w64 (the CMake presets win32 and win64) and
+# check what kind of executable each is; then run the end-to-end tests under
+# wine against one of them, with each byte-lane kernel the processor runs. The 32-bit
 # program, the one shipped, runs under 32-bit wine where this host runs 32-bit
 # code. Some hosts run 64-bit code only; 32-bit wine cannot start there, so the
 # tests run against the 64-bit program under wine64 instead.
+#
+# brivel-check.exe and the zips' drop target, brivel-drop.cmd, are run there
+# too, on a Windows-text list.
 #
 # Which host this is is found out by starting the 32-bit wine loader.
 # BRIVEL_WINDOWS_TEST=win64 runs the 64-bit program under wine64 on any host
@@ -25,28 +29,37 @@ fail() {
 # build_and_check ARCH MINGW_TARGET FILE_KIND FMODE_SYMBOL
 build_and_check() {
   local dir=build-$1 target=$2 want_kind=$3 fmode=$4
-  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$target.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror
+  cmake --preset "$1"
   cmake --build "$dir" --parallel 2
-  local exe=$dir/brivel.exe
-  local kind
-  kind=$(file -b "$exe")
-  echo "$exe: $kind"
-  case "$kind" in
-    "$want_kind"*) ;;
-    *) fail "$exe is not a $want_kind" ;;
-  esac
-
-  # Linked statically: the only DLLs it needs are those every Windows has.
-  local dlls
-  dlls=$("$target-objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | tr '\n' ' ')
-  echo "$exe imports: $dlls"
-  [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "$exe imports DLLs beyond KERNEL32.dll and msvcrt.dll"
+  local exe kind dlls
+  for exe in "$dir/brivel.exe" "$dir/brivel-check.exe"; do
+    kind=$(file -b "$exe")
+    echo "$exe: $kind"
+    case "$kind" in
+      "$want_kind"*) ;;
+      *) fail "$exe is not a $want_kind" ;;
+    esac
+    # Linked statically: the only DLLs it needs are those every Windows has.
+    dlls=$("$target-objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -f | tr '\n' ' ')
+    echo "$exe imports: $dlls"
+    [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "$exe imports DLLs beyond KERNEL32.dll and msvcrt.dll"
+  done
+  exe=$dir/brivel.exe
 
   # The runtime's default file mode stays text: _fmode is the library's zeroed
   # one, not set to binary by binmode.o or the like. (32-bit symbols carry a
   # leading underscore, 64-bit ones do not.)
   "$target-nm" "$exe" | grep " B $fmode\$" >/dev/null || fail "$exe is linked with binmode.o"
+
+  # Every kernel is in the program, each with its own entry point, and it
+  # checks the processor for the SSE2 and AVX2 ones.
+  local kernel symbols
+  symbols=$("$target-nm" -C "$exe")
+  for kernel in portable sse2 avx2; do
+    grep -q "convert_with_${kernel}_kernel" <<<"$symbols" || fail "$exe has no $kernel kernel"
+  done
+  grep -q "__cpu_model" <<<"$symbols" || fail "$exe does not ask the processor what it has"
+  echo "$exe: the portable, SSE2 and AVX2 kernels, chosen at start-up"
 }
 
 build_and_check win32 i686-w64-mingw32 "PE32 executable (console) Intel 80386" __fmode
@@ -72,14 +85,16 @@ esac
 
 if [ "$arch" = win32 ]; then
   wine=$wine32
-  echo "40-windows: running the 32-bit build-win32/brivel.exe under 32-bit wine" \
-    "($wine, win32 prefix); the 64-bit build-win64/brivel.exe was built and checked above"
+  echo "40-windows: running the 32-bit build-win32/brivel.exe and brivel-check.exe under 32-bit" \
+    "wine ($wine, win32 prefix); the 64-bit programs in build-win64 were built and checked above"
 else
   wine=$wine64
-  echo "40-windows: the 32-bit build-win32/brivel.exe, the program shipped, was built and" \
-    "checked above but is not run here; running the 64-bit build-win64/brivel.exe under" \
-    "64-bit wine ($wine, win64 prefix) instead"
+  echo "40-windows: the 32-bit build-win32/brivel.exe and brivel-check.exe, the programs shipped," \
+    "were built and checked above (brivel's kernels and processor check included) but are not" \
+    "run here; running the 64-bit ones in build-win64 under 64-bit wine ($wine, win64 prefix)" \
+    "instead, brivel with each kernel this processor runs"
 fi
 [ -x "$wine" ] || fail "$wine is missing (Debian: wine32:i386 for 32-bit wine, wine64 for 64-bit; see .ci/install-deps)"
 
-python3 tests/windows_end_to_end_test.py --wine "$wine" --winearch "$arch" "build-$arch/brivel.exe"
+python3 tests/windows_end_to_end_test.py --wine "$wine" --winearch "$arch" \
+  --check "build-$arch/brivel-check.exe" --drop-target "build-$arch/brivel-drop.cmd" "build-$arch/brivel.exe"

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installing: the manual page renders without a warning and its synopsis is the
-# usage message; the .deb (linked dynamically) passes lintian, installs into a
-# scratch root, works there and removes without a trace; the tarball (linked
-# statically) and `cmake --install` put the program, its page and the licence
-# in place; where the Windows cross compilers are found, the 32-bit and the
-# 64-bit zips hold brivel.exe, its README and the licence with CR LF line ends.
+# Installing, with the CMake presets deb, tarball, win32 and win64: the manual
+# pages render without a warning, brivel's synopsis is the usage message and
+# its page names the environment variable; the .deb (linked dynamically) passes
+# lintian, installs into a scratch root, works there and removes without a
+# trace; the tarball (linked statically) and `cmake --install` put the programs
+# (brivel and brivel-check), their pages and the licence in place; where the
+# Windows cross compilers are found, the 32-bit and the 64-bit zips hold
+# brivel.exe, brivel-check.exe, the drop target brivel-drop.cmd, the README and
+# the licence, the text files with CR LF line ends.
 # Nothing is installed on this machine itself.
 set -euo pipefail
 
@@ -34,21 +37,29 @@ files_of() { awk '$NF !~ /\/$/ { print $NF }' | sort; }
 converts_example() {
   same "$("$1" <examples/cameras.txt)" "$expected" && [ "$(grep -c info_camera <<<"$expected")" = 7 ]
 }
-# Renders the page of `brivel` the way man finds it with the given options and
-# environment, and fails on any warning.
+# Checks the example list with the brivel-check at $1: its findings, status 1.
+checks_example() {
+  local out status=0
+  out=$("$1" examples/cameras.txt) || status=$?
+  [ "$status" = 1 ] && [ "$(grep -c ': warning: ' <<<"$out")" = 3 ]
+}
+# Renders the pages of `brivel` and `brivel-check` the way man finds them with
+# the given options and environment, and fails on any warning.
 man_shows_page() {
   local out
   out=$(env "$@" man --warnings=w brivel 2>"$work/man.err") &&
     silent "$(cat "$work/man.err")" &&
-    grep -q 'brivel - convert a camera list into info_camera entity blocks' <<<"$out"
+    grep -q 'brivel - convert a camera list into info_camera entity blocks' <<<"$out" &&
+    out=$(env "$@" man --warnings=w brivel-check 2>"$work/man.err") &&
+    silent "$(cat "$work/man.err")" &&
+    grep -q "brivel-check - say why brivel skips a line of a camera list" <<<"$out"
 }
 # Every line of a text file ends in CR LF.
 crlf_only() { same "$(grep -c $'\r$' "$1")" "$(wc -l <"$1")"; }
-# Configures FOLDER with the given options, builds it and runs cpack there.
-package() {  # package FOLDER CMAKE-OPTION...
-  local folder=$1
-  shift
-  cmake -S . -B "$folder" -DBRIVEL_TESTS=OFF "$@" >/dev/null
+# Configures FOLDER with the CMake preset PRESET, builds it and runs cpack there.
+package() {  # package PRESET FOLDER
+  local folder=$2
+  cmake --preset "$1" >/dev/null
   cmake --build "$folder" --parallel 2 >/dev/null
   (cd "$folder" && cpack) >"$work/cpack.log" 2>&1 || {
     cat "$work/cpack.log"
@@ -56,19 +67,25 @@ package() {  # package FOLDER CMAKE-OPTION...
   }
 }
 
-echo "--- the manual page"
+echo "--- the manual pages"
 # Warning class "w" is every warning; groff's "all" leaves out undefined macros.
-check "man -l renders doc/brivel.1 with no warning" \
-  silent "$(man -l --warnings=w doc/brivel.1 2>&1 >/dev/null)"
-check "groff -man -ww finds nothing to warn about" silent "$(groff -man -ww -z doc/brivel.1 2>&1)"
-check "the page's header carries the project's version $version" \
-  grep -q "^\.TH BRIVEL 1 [0-9-]* \"brivel $version\" " doc/brivel.1
+for page in brivel brivel-check; do
+  check "man -l renders doc/$page.1 with no warning" \
+    silent "$(man -l --warnings=w doc/$page.1 2>&1 >/dev/null)"
+  check "groff -man -ww finds nothing to warn about in doc/$page.1" \
+    silent "$(groff -man -ww -z doc/$page.1 2>&1)"
+  check "the header of doc/$page.1 carries the project's version $version" \
+    grep -q "^\.TH ${page^^} 1 [0-9-]* \"brivel $version\" " doc/$page.1
+done
+check "brivel's page's ENVIRONMENT names BRIVEL_KERNEL and its kernels" \
+  grep -q 'BRIVEL_KERNEL.*portable.*sse2.*avx2' <<<"$(man -l doc/brivel.1 2>/dev/null | tr -s ' \n' ' ' |
+    sed -n 's/.*ENVIRONMENT//p')"
 
 echo "--- building the packages: the .deb linked dynamically, the tarball statically"
 deb_build=build-packages-deb
 tgz_build=build-packages-tgz
-package "$deb_build" -DBRIVEL_STATIC=OFF
-package "$tgz_build"
+package deb "$deb_build"
+package tarball "$tgz_build"
 expected=$("$tgz_build/brivel" <examples/cameras.txt)
 usage=$("$tgz_build/brivel" --version 2>&1) || true
 check "the program still takes no option, a version request included" \
@@ -80,16 +97,17 @@ echo "--- the Debian package"
 deb=$deb_build/brivel_${version}_$(dpkg --print-architecture).deb
 check "cpack made $deb and no tarball there" \
   same "$(cd "$deb_build" && ls -- *.deb *.tar.gz 2>/dev/null)" "${deb##*/}"
-check "the .deb holds the program, the gzipped page, the copyright file and the changelog" \
-  same "$(dpkg-deb -c "$deb" | files_of)" "$(printf '%s\n' ./usr/bin/brivel \
+check "the .deb holds the programs, the gzipped pages, the copyright file and the changelog" \
+  same "$(dpkg-deb -c "$deb" | files_of)" "$(printf '%s\n' ./usr/bin/brivel ./usr/bin/brivel-check \
     ./usr/share/doc/brivel/changelog.gz ./usr/share/doc/brivel/copyright \
-    ./usr/share/man/man1/brivel.1.gz)"
+    ./usr/share/man/man1/brivel-check.1.gz ./usr/share/man/man1/brivel.1.gz)"
 field() { dpkg-deb -f "$deb" "$1"; }
 check "package name, version, section" same "$(field Package) $(field Version) $(field Section)" \
   "brivel $version utils"
 check "a description: summary and body" \
   grep -q '^convert camera lists into info_camera entity blocks$' <<<"$(field Description | head -n 1)"
-check "a description body that points to the manual" grep -q 'brivel(1)' <<<"$(field Description)"
+check "a description body that points to the manuals" \
+  grep -q 'brivel(1).*brivel-check(1)' <<<"$(field Description | tr '\n' ' ')"
 # dpkg-shlibdeps found these from the libraries the program links with.
 check "dependencies on the C and C++ libraries, with versions" \
   grep -Eq '^libc6 \(>= [0-9.]+\), .*libstdc\+\+6 \(>= [0-9.]+\)' <<<"$(field Depends)"
@@ -102,8 +120,10 @@ lintian_clean() {
 check "lintian --pedantic prints no error and no warning" lintian_clean
 mkdir "$work/deb"
 dpkg-deb -x "$deb" "$work/deb"
-check "its program is linked dynamically and stripped" \
-  grep -q 'dynamically linked.*, stripped$' <<<"$(file -b "$work/deb/usr/bin/brivel")"
+for program in brivel brivel-check; do
+  check "$program is linked dynamically and stripped" \
+    grep -q 'dynamically linked.*, stripped$' <<<"$(file -b "$work/deb/usr/bin/$program")"
+done
 check "the changelog's newest entry is this version" \
   same "$(zcat "$work/deb/usr/share/doc/brivel/changelog.gz" | head -n 1)" \
   "brivel ($version) unstable; urgency=medium"
@@ -124,7 +144,8 @@ dpkg_in_root() {
 check "dpkg -i installs it into a scratch root" dpkg_in_root -i "$deb"
 check "the installed files match the package's checksums" silent "$(dpkg --root="$root" --verify brivel 2>&1)"
 check "the installed brivel converts the example" converts_example "$root/usr/bin/brivel"
-check "man brivel shows the installed page" man_shows_page MANPATH="$root/usr/share/man"
+check "the installed brivel-check checks the example" checks_example "$root/usr/bin/brivel-check"
+check "man shows the installed pages" man_shows_page MANPATH="$root/usr/share/man"
 check "dpkg -r removes it" dpkg_in_root -r brivel
 check "dpkg --purge forgets it" dpkg_in_root --purge brivel
 check "nothing of it is left in the root" \
@@ -134,26 +155,32 @@ echo "--- the tarball"
 tgz=$tgz_build/brivel-$version-Linux.tar.gz
 check "cpack made $tgz and no .deb there" \
   same "$(cd "$tgz_build" && ls -- *.deb *.tar.gz 2>/dev/null)" "${tgz##*/}"
-check "the tarball holds bin/brivel, its page and the licence, nothing else" \
+check "the tarball holds bin/brivel, bin/brivel-check, their pages and the licence, nothing else" \
   same "$(tar -tzvf "$tgz" | files_of)" "$(printf "brivel-$version-Linux/%s\n" bin/brivel \
-    share/doc/brivel/LICENSE share/man/man1/brivel.1)"
+    bin/brivel-check share/doc/brivel/LICENSE share/man/man1/brivel-check.1 share/man/man1/brivel.1)"
 mkdir "$work/local"
 tar -xzf "$tgz" --strip-components=1 -C "$work/local"
-check "its program is linked statically" \
-  grep -q 'statically linked' <<<"$(file -b "$work/local/bin/brivel")"
+for program in brivel brivel-check; do
+  check "$program is linked statically" \
+    grep -q 'statically linked' <<<"$(file -b "$work/local/bin/$program")"
+done
 check "its licence is LICENSE" cmp -s LICENSE "$work/local/share/doc/brivel/LICENSE"
 check "the unpacked brivel converts the example" converts_example "$work/local/bin/brivel"
+check "the unpacked brivel-check checks the example" checks_example "$work/local/bin/brivel-check"
 # man-db looks for pages beside each folder on PATH: nothing more to set up.
-check "man brivel finds the page with bin/ on PATH" man_shows_page PATH="$work/local/bin:$PATH"
+check "man finds the pages with bin/ on PATH" man_shows_page PATH="$work/local/bin:$PATH"
 
 echo "--- cmake --install"
 cmake --install "$tgz_build" --prefix "$work/prefix" >/dev/null
-check "cmake --install puts bin/brivel, its page and the licence under the prefix" \
+check "cmake --install puts the programs, their pages and the licence under the prefix" \
   same "$(cd "$work/prefix" && find . -type f | sort)" \
-  "$(printf './bin/brivel\n./share/doc/brivel/LICENSE\n./share/man/man1/brivel.1')"
-check "the installed page is the one in doc/" cmp -s doc/brivel.1 "$work/prefix/share/man/man1/brivel.1"
+  "$(printf '%s\n' ./bin/brivel ./bin/brivel-check ./share/doc/brivel/LICENSE \
+    ./share/man/man1/brivel-check.1 ./share/man/man1/brivel.1)"
+check "the installed pages are those in doc/" \
+  cmp -s doc/brivel.1 "$work/prefix/share/man/man1/brivel.1" &&
+  cmp -s doc/brivel-check.1 "$work/prefix/share/man/man1/brivel-check.1"
 check "the installed brivel converts the example" converts_example "$work/prefix/bin/brivel"
-check "man brivel finds the page with bin/ on PATH" man_shows_page PATH="$work/prefix/bin:$PATH"
+check "man finds the pages with bin/ on PATH" man_shows_page PATH="$work/prefix/bin:$PATH"
 
 # The two Windows zips: bits, cross compiler prefix, what `file` says of brivel.exe.
 while read -r bits prefix kind <&3; do
@@ -162,27 +189,31 @@ while read -r bits prefix kind <&3; do
     echo "skipped: no $prefix-g++ here (Debian: g++-mingw-w64-${prefix%%-*})"
     continue
   fi
-  win=build-packages-win$bits
-  package "$win" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$prefix.cmake"
+  win=build-win$bits
+  package "win$bits" "$win"
   name=brivel-$version-win$bits
   zip=$win/$name.zip
   check "cpack chose ZIP for the Windows build and made $zip" test -f "$zip"
-  check "the zip holds brivel.exe, README-windows.txt and LICENSE.txt, nothing else" \
-    same "$(unzip -Z1 "$zip" | files_of)" "$(printf "$name/%s\n" LICENSE.txt README-windows.txt brivel.exe)"
+  check "the zip holds the programs, the drop target, README-windows.txt and LICENSE.txt, nothing else" \
+    same "$(unzip -Z1 "$zip" | files_of)" "$(printf "$name/%s\n" LICENSE.txt README-windows.txt \
+      brivel-check.exe brivel-drop.cmd brivel.exe)"
   unzip -q "$zip" -d "$work/zip$bits"
-  exe=$work/zip$bits/$name/brivel.exe
   readme=$work/zip$bits/$name/README-windows.txt
   licence=$work/zip$bits/$name/LICENSE.txt
-  check "brivel.exe is a $bits-bit Windows console program" grep -q "^$kind" <<<"$(file -b "$exe")"
-  # A DLL that Windows does not ship would have to sit beside brivel.exe.
-  check "brivel.exe needs only the DLLs Windows ships" \
-    same "$("$prefix-objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' |
-      grep -Evx 'kernel32\.dll|msvcrt\.dll|user32\.dll|advapi32\.dll|api-ms-win-.*\.dll')" ""
+  for exe in "$work/zip$bits/$name/brivel.exe" "$work/zip$bits/$name/brivel-check.exe"; do
+    check "${exe##*/} is a $bits-bit Windows console program" grep -q "^$kind" <<<"$(file -b "$exe")"
+    # A DLL that Windows does not ship would have to sit beside the program.
+    check "${exe##*/} needs only the DLLs Windows ships" \
+      same "$("$prefix-objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' |
+        grep -Evx 'kernel32\.dll|msvcrt\.dll|user32\.dll|advapi32\.dll|api-ms-win-.*\.dll')" ""
+  done
   check "the README names the version" grep -q "^brivel $version for Windows" "$readme"
   check "the README says brivel.exe is the $bits-bit program" grep -q "brivel.exe, a $bits-bit console" "$readme"
   check "the README names both zips, to say which to pick" \
     grep -q "brivel-$version-win32.zip.*brivel-$version-win64.zip" <<<"$(tr -d '\r\n' <"$readme")"
   check "every line of the README ends in CR LF" crlf_only "$readme"
+  check "every line of the drop target ends in CR LF" crlf_only "$work/zip$bits/$name/brivel-drop.cmd"
+  check "the README says what to drop onto the drop target" grep -q "onto brivel-drop.cmd in Explorer" "$readme"
   check "every line of LICENSE.txt ends in CR LF" crlf_only "$licence"
   check "LICENSE.txt is LICENSE" same "$(tr -d '\r' <"$licence")" "$(cat LICENSE)"
 done 3<<'EOF'

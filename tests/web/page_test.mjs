@@ -2,17 +2,19 @@
 // playwright-core. Opens <build>/page/index.html from the disk and
 //  - goes through it by keyboard alone (no mouse event at all): chooses
 //    examples/cameras.txt with the button, downloads, inspects a camera in the
-//    table and on the map, reads a near miss;
+//    table and on the map, reads a finding;
 //  - compares downloads byte for byte with what <build>/brivel writes, in both
 //    line-end modes: the example, a Windows-style list, a list ending in a lone
 //    CR, one without a final line feed, and a list of 15 MB;
+//  - checks that the page's findings are <build>/brivel-check's, word for
+//    word, in both modes;
 //  - clicks a map marker and checks it against its line; cancels a conversion;
 //  - runs the axe-core audit (WCAG 2.1 A and AA) and checks the page at 390 px;
 //  - prints the longest main-thread task while a large result is drawn (a
 //    figure, not a check).
 //
 //   node tests/web/page_test.mjs BUILD_DIR [--screenshot FILE]
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -29,6 +31,7 @@ if (!buildArg) {
 const build = path.resolve(buildArg);
 const screenshot = rest[0] === '--screenshot' ? path.resolve(rest[1]) : null;
 const brivel = path.join(build, 'brivel');
+const brivelCheck = path.join(build, 'brivel-check');
 const site = path.join(build, 'page');
 const pageUrl = pathToFileURL(path.join(site, 'index.html')).href;
 
@@ -52,6 +55,11 @@ const windows = (input) => {
   const end = text.indexOf('\x1a');
   return crlf(linux(Buffer.from((end < 0 ? text : text.slice(0, end)).replace(/\r\n/g, '\n'), 'latin1')));
 };
+
+// What brivel-check says of a list: "line L, column C: reason" for each finding.
+const checked = (input, windowsText) => spawnSync(brivelCheck, ['--format=json', ...(windowsText ? ['--windows-text'] : [])], { input })
+  .stdout.toString('utf8').split('\n').filter((line) => line).map((line) => JSON.parse(line))
+  .filter((o) => o.kind === 'finding').map((o) => `line ${o.line}, column ${o.column}: ${o.message}`);
 
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'brivel-page-test-'));
 const examplePath = path.join(root, 'examples/cameras.txt');
@@ -130,7 +138,15 @@ async function launch(width, height) {
     document.getElementById('drop-zone').dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
   }, [name, [...bytes]]));
   const text = (selector) => page.locator(selector).innerText();
-  return { context, page, errors, requests, runs, converted, download, choose, setWindows, drop, text };
+  const findings = () => page.$$eval('#misses li', (items) => items.map((item) =>
+    `${item.querySelector('.where').textContent}: ${item.querySelector('.reason').textContent}`));
+  async function saysWhatBrivelCheckSays(label, input, windowsText) {
+    const got = await findings();
+    const want = checked(input, windowsText);
+    check(`${label}: the page's findings are brivel-check's (${want.length})`,
+      JSON.stringify(got) === JSON.stringify(want), `page: ${JSON.stringify(got)}\n  brivel-check: ${JSON.stringify(want)}`);
+  }
+  return { context, page, errors, requests, runs, converted, download, choose, setWindows, drop, text, saysWhatBrivelCheckSays };
 }
 
 // Both downloads of one list, compared with brivel's output in both modes.
@@ -165,7 +181,7 @@ try {
   let b = await launch(1000, 900);
   const { page } = b;
 
-  console.log('--- by keyboard alone: choose, convert, download, inspect a camera, read a near miss');
+  console.log('--- by keyboard alone: choose, convert, download, inspect a camera, read a finding');
   const order = [];
   async function tabTo(id, backwards = false) {
     for (let presses = 0; presses < 60; ++presses) {
@@ -221,13 +237,15 @@ try {
   check('0 fits all 7 cameras in; + zooms in to fewer; 0 again fits them all', all === 7 && zoomed < 7 && (await inView()) === 7,
     `${all}, ${zoomed}`);
   await tabTo('misses');
-  const first = await b.text('#misses li:first-child');
-  check('the near misses: the first is line 16, its column and reason',
-    /line 16, column 21/.test(first) && /z is missing after y=200/.test(first), first);
-  check('exactly 2 near misses in examples/cameras.txt', (await b.text('#misses-section .count')) === '2 lines');
+  const market = await b.text('#misses li:nth-child(2)');
+  check('the findings: the second is line 16, its column marked, and why',
+    /line 16, column 21/.test(market) && /z is missing after y=200/.test(market) &&
+    (await page.locator('#misses li:nth-child(2) mark.end').count()) === 1, market);
+  check('exactly 3 findings in examples/cameras.txt', (await b.text('#misses-section .count')) === '3 findings');
   const mouse = await page.evaluate(() => window.mouseEvents);
   check('no mouse event on the way', mouse.length === 0, mouse.join(' '));
 
+  await b.saysWhatBrivelCheckSays('examples/cameras.txt', example, false);
   await audit(page, 'after converting the example');
 
   console.log('--- downloads compared byte for byte');
@@ -238,9 +256,11 @@ try {
   check('the download is named after the dropped file', got.name === 'site b.list.ent', got.name);
   sameBytes('a Windows-style list: CR LF read as LF, the input ends at the Ctrl-Z', got.bytes, windows(windowsStyle));
   check('the camera after the Ctrl-Z is not on the map', (await inView()) === 8);
+  await b.saysWhatBrivelCheckSays('Windows line ends', windowsStyle, true);
   await b.setWindows(false);
   sameBytes('the same list, Linux line ends: brivel < the list', (await b.download()).bytes, linux(windowsStyle));
   check('the camera after the Ctrl-Z is on the map', (await inView()) === 9);
+  await b.saysWhatBrivelCheckSays('Linux line ends', windowsStyle, false);
   for (const [label, bytes] of endings) {
     await b.drop('ending.txt', bytes);
     await bothModes(b, `a list that ${label}`, bytes);
@@ -306,15 +326,15 @@ try {
   console.log(`figure: main-thread tasks over 50 ms from choosing to drawn: ${tasks.length}, ` +
     `the longest ${tasks.length ? Math.max(...tasks).toFixed(0) : 0} ms (${await b.text('#status')})`);
   await bothModes(b, 'the 15 MB list', large);
-  check('100,000 near misses listed', (await b.text('#misses-section .count')) === '100,000 lines');
+  check('100,000 findings listed', (await b.text('#misses-section .count')) === '100,000 findings');
   check('the list holds only the rows in sight', (await page.locator('#misses li').count()) < 60);
   await page.locator('#misses').evaluate((list) => (list.scrollTop = list.scrollHeight));
   await page.waitForTimeout(200);
   const last = await b.text('#misses li:last-child');
-  check('scrolled to its end, the list shows the last near miss', /line 277778,/.test(last) && /"near 249999"/.test(last), last);
+  check('scrolled to its end, the list shows the last finding', /line 277778,/.test(last) && /"near 249999"/.test(last), last);
   await page.fill('#misses-filter', 'odd');
   await page.waitForFunction(() => /of/.test(document.querySelector('#misses-section .count').textContent));
-  check('filtered by "odd": 250 of them', (await b.text('#misses-section .count')) === '250 of 100,000 lines');
+  check('filtered by "odd": 250 of them', (await b.text('#misses-section .count')) === '250 of 100,000 findings');
   got = await b.download(() => page.click('#misses-export'));
   const exported = got.bytes.toString('latin1').split('\n').filter(Boolean);
   check('the export holds the 250 the filter keeps', exported.length === 250 && /^\d+:\d+: /.test(exported[0]), exported[0]);

@@ -1,0 +1,33 @@
+// How brivel-check writes what the diagnosis finds: pure functions that
+// append the text for one finding, or for the summary, to a string.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "diagnosis/finding.h"
+
+namespace check {
+
+struct Totals {
+  std::size_t files = 0;  // read to their end
+  std::size_t unreadable_files = 0;
+  diagnosis::Counts counts;  // over every file read
+};
+
+// FILE:LINE:COLUMN: warning: REASON, the column in characters as editors
+// count it; then, as compilers show it, the line (a window of it, if long)
+// and a caret under the column.
+void append_gnu(std::string& out, std::string_view file, const diagnosis::Finding& finding);
+void append_gnu_summary(std::string& out, const Totals& totals);
+
+// One JSON object on a line of its own.
+void append_json(std::string& out, std::string_view file, const diagnosis::Finding& finding);
+void append_json_summary(std::string& out, const Totals& totals);
+
+// `text` as the contents of a JSON string: control bytes escaped, and any
+// byte that is not part of well-formed UTF-8 as U+FFFD.
+void append_json_string(std::string& out, std::string_view text);
+
+}  // namespace check

@@ -1,0 +1,488 @@
+#include "diagnosis/reasons.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "diagnosis/utf8.h"
+
+namespace diagnosis {
+namespace {
+
+using Expected = camera::StopPoint::Expected;
+
+constexpr std::string_view kKeys[] = {"x", "y", "z", "pitch", "yaw", "roll", "fov"};
+constexpr std::string_view kKeyOrder = "the keys come in the order x, y, z, pitch, yaw, roll, fov";
+
+bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool is_letter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool is_hex_digit(char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+const char* skip_space(const char* p, const char* end) {
+  while (p != end && is_space(*p)) ++p;
+  return p;
+}
+
+const char* skip_letters(const char* p, const char* end) {
+  while (p != end && is_letter(*p)) ++p;
+  return p;
+}
+
+// The index of the key that `token` spells, in any case, or -1.
+int key_index(std::string_view token) {
+  for (int k = 0; k < 7; ++k) {
+    const std::string_view key = kKeys[k];
+    if (token.size() != key.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < key.size(); ++i) same = same && lower(token[i]) == key[i];
+    if (same) return k;
+  }
+  return -1;
+}
+
+// Calls `found(key index, start)` for each key word in [from, end) that is
+// followed, after any whitespace, by '='. Words are runs of letters, in any case.
+template <typename Found>
+void for_each_key_with_equals(const char* from, const char* end, Found found) {
+  for (const char* p = from; p != end;) {
+    if (!is_letter(*p)) {
+      ++p;
+      continue;
+    }
+    const char* const word_end = skip_letters(p, end);
+    const int k = key_index({p, static_cast<std::size_t>(word_end - p)});
+    const char* const after = skip_space(word_end, end);
+    if (k >= 0 && after != end && *after == '=') found(k, p);
+    p = word_end;
+  }
+}
+
+// Quotes that editors and word processors put where a double quote belongs:
+// the curly ones of UTF-8 and of Windows-1252 ("ANSI") text, and the
+// single quote. The length of the one at `p`, 0 if none; `single` tells
+// which kind.
+std::size_t other_quote_length(const char* p, const char* end, bool& single) {
+  const auto b = static_cast<unsigned char>(*p);
+  single = b == '\'' || b == 0x91 || b == 0x92;
+  if (b == '\'' || (b >= 0x91 && b <= 0x94) || b == 0x84) return 1;
+  // “ ” „ ‘ ’ in UTF-8: E2 80 9C, 9D, 9E, 98, 99.
+  if (end - p >= 3 && b == 0xE2 && static_cast<unsigned char>(p[1]) == 0x80) {
+    const auto c = static_cast<unsigned char>(p[2]);
+    single = c == 0x98 || c == 0x99;
+    if (c >= 0x98 && c <= 0x9E && c != 0x9A && c != 0x9B) return 3;
+  }
+  return 0;
+}
+
+// A number read as 0 that was meant as hexadecimal: "x1F" at `p`, right after
+// a lone 0. The x and (at most eight of) its digits, or nothing.
+std::string_view hex_digits(const char* text, const char* p, const char* end) {
+  if (p == end || (*p != 'x' && *p != 'X') || p == text || p[-1] != '0' ||
+      (p - text >= 2 && is_digit(p[-2]))) {
+    return {};
+  }
+  const char* digits_end = p + 1;
+  while (digits_end != end && is_hex_digit(*digits_end) && digits_end - p <= 8) ++digits_end;
+  if (digits_end == p + 1) return {};
+  return {p, static_cast<std::size_t>(digits_end - p)};
+}
+
+Reason explain_key(const char* text, const char* end, const Reading& reading, Words& words,
+                   std::size_t& offset) {
+  const std::string_view key = wanted_key(reading.items - 1);
+  const char* const p = text + reading.stop.offset;
+  if (p == end) {
+    last_item(words << key << " is missing after ", reading);
+    return Reason::kMissingKey;
+  }
+  if (*p == '\0') {
+    last_item(words << "a NUL byte ends the line's text here, where " << key << "= should follow ",
+              reading);
+    return Reason::kNul;
+  }
+  const bool after_number = reading.items >= 2 && p > text && is_digit(p[-1]);
+  if (const std::string_view hex = after_number ? hex_digits(text, p, end) : ""; !hex.empty()) {
+    const std::string_view number_key = wanted_key(reading.items - 2);
+    words << number_key << "=0" << hex
+          << " is a hexadecimal number, but numbers are decimal: " << number_key
+          << " reads as 0, and the line is read no further";
+    return Reason::kHexNumber;
+  }
+  if (after_number && *p == '.') {
+    last_item(words << "a decimal point after ", reading)
+        << ": numbers are whole, and the line is read no further";
+    return Reason::kDecimalPoint;
+  }
+  const char* const token_end = skip_letters(p, end);
+  const std::string_view token(p, static_cast<std::size_t>(token_end - p));
+  if (token.empty()) {
+    last_item(words << key << "= was expected after ", reading) << ", not ";
+    words.byte_at(p, end);
+    return Reason::kUnexpected;
+  }
+  const char* const equals = skip_space(token_end, end);
+  const bool has_equals = equals != end && *equals == '=';
+  if (token == key) {
+    if (has_equals) {
+      words << "a space between " << key << " and =: the = must follow the key directly";
+      return Reason::kSpaceBeforeEquals;
+    }
+    words << key << " must be followed directly by =, not ";
+    words.byte_at(token_end, end);
+    offset = static_cast<std::size_t>(token_end - text);
+    return Reason::kKeyWithoutEquals;
+  }
+  const int k = key_index(token);
+  if (k >= 0 && kKeys[k] == key) {
+    words << token << (has_equals && equals == token_end ? "=" : "")
+          << " must be written in lower case: " << key << "=";
+    return Reason::kUpperCaseKey;
+  }
+  if (k >= 0) {
+    bool comes_later = false;
+    for_each_key_with_equals(token_end, end, [&](int later, const char* at) {
+      (void)at;
+      comes_later = comes_later || kKeys[later] == key;
+    });
+    if (comes_later) {
+      words << token << "= stands where " << key << "= belongs: " << kKeyOrder;
+      return Reason::kKeysOutOfOrder;
+    }
+    last_item(words << key << " is missing after ", reading);
+    return Reason::kMissingKey;
+  }
+  if (has_equals) {
+    words.quoted(token) << " is not a key: " << key << "= was expected after ";
+    last_item(words, reading);
+    return Reason::kKeyTypo;
+  }
+  last_item(words << key << "= was expected after ", reading) << ", not ";
+  words.quoted(token);
+  return Reason::kUnexpected;
+}
+
+Reason explain_number(const char* text, const char* end, const Reading& reading, Words& words) {
+  const std::string_view key = wanted_key(reading.items - 1);
+  const char* const p = text + reading.stop.offset;
+  const bool sign = p > text && (p[-1] == '+' || p[-1] == '-');
+  if (p != end && *p == '\0') {
+    words << "a NUL byte ends the line's text here, where the number of " << key << " belongs";
+    return Reason::kNul;
+  }
+  if (sign && p != end && (*p == '+' || *p == '-')) {
+    words << "two signs before the number of " << key;
+    return Reason::kTwoSigns;
+  }
+  if (sign && p != end && is_space(*p)) {
+    const char* const digit = skip_space(p, end);
+    if (digit != end && is_digit(*digit)) {
+      words << "a space between the sign and the digits of " << key;
+      return Reason::kSpaceAfterSign;
+    }
+  }
+  if (sign) {
+    words << "the sign of " << key << " has no digits after it";
+    return Reason::kSignWithoutDigits;
+  }
+  words << key << "= has no number";
+  return Reason::kNoNumber;
+}
+
+// A name without its closing quote: did a curly or single quote stand in for
+// it, with a key after it?
+bool closed_by_other_quote(const char* name, const char* end, Words& words, const char*& at) {
+  for (const char* p = name; p != end; ++p) {
+    bool single = false;
+    const std::size_t length = other_quote_length(p, end, single);
+    if (length == 0) continue;
+    bool key_follows = false;
+    const char* const after = skip_space(p + length, end);
+    for_each_key_with_equals(
+        after, end, [&](int, const char* key) { key_follows = key_follows || key == after; });
+    if (!key_follows) continue;
+    at = p;
+    words << "the name ends with " << (single ? "a single quote (" : "a curly quote (");
+    if (length == 1 && *p != '\'') {
+      words.byte_at(p, end);
+    } else {
+      words << std::string_view(p, length);
+    }
+    words << "), but it must end with a straight double quote (\")";
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Words& Words::operator<<(std::string_view text) {
+  const std::size_t take = std::min(text.size(), sizeof text_ - length_);
+  std::memcpy(text_ + length_, text.data(), take);
+  length_ += take;
+  return *this;
+}
+
+Words& Words::operator<<(std::int64_t number) {
+  char digits[24];
+  std::size_t at = sizeof digits;
+  const bool negative = number < 0;
+  auto magnitude = static_cast<std::uint64_t>(number);
+  if (negative) magnitude = 0 - magnitude;
+  do {
+    digits[--at] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (negative) digits[--at] = '-';
+  return *this << std::string_view(digits + at, sizeof digits - at);
+}
+
+Words& Words::quoted(std::string_view token) {
+  constexpr std::size_t kLongest = 24;
+  if (token.size() <= kLongest) return *this << "\"" << token << "\"";
+  return *this << "\"" << token.substr(0, kLongest) << "...\"";
+}
+
+Words& Words::byte_at(const char* at, const char* end) {
+  if (at == end || *at == '\n') return *this << "the end of the line";
+  switch (*at) {
+    case ' ':
+      return *this << "a space";
+    case '\t':
+      return *this << "a tab";
+    case '\r':
+      return *this << "a carriage return";
+    case '\v':
+      return *this << "a vertical tab";
+    case '\f':
+      return *this << "a form feed";
+    case '"':
+      return *this << "a double quote";
+    case '\0':
+      return *this << "a NUL byte";
+    default:
+      break;
+  }
+  const auto b = static_cast<unsigned char>(*at);
+  if (b > 0x20 && b < 0x7F) return quoted({at, 1});
+  const std::size_t length = utf8::character_length(at, end);
+  if (utf8::well_formed(at, length)) return quoted({at, length});
+  static const char kHex[] = "0123456789ABCDEF";
+  const char hex[] = {kHex[b >> 4], kHex[b & 15]};
+  return *this << (b < 0x80 ? "the control byte 0x" : "the byte 0x") << std::string_view(hex, 2);
+}
+
+void read_by_the_rules(const char* text, std::size_t length, Reading& reading) {
+  reading.items = camera::match_by_the_rules(text, length, reading.record, reading.stop);
+}
+
+std::string_view wanted_key(int items) {
+  return kKeys[items < 0 ? 0 : items > 6 ? 6 : items];
+}
+
+std::int32_t item_value(const camera::CameraRecord& record, int item) {
+  const std::int32_t values[] = {record.x,   record.y,    record.z,  record.pitch,
+                                 record.yaw, record.roll, record.fov};
+  return values[item - 2];
+}
+
+Words& last_item(Words& words, const Reading& reading) {
+  if (reading.items <= 1) return words << "the name";
+  const int item = reading.items;
+  return words << wanted_key(item - 2) << "=" << item_value(reading.record, item);
+}
+
+Words& key_list(Words& words, int first, int last) {
+  for (int item = first; item <= last; ++item) {
+    words << (item == first ? "" : item == last ? " and " : ", ") << wanted_key(item - 2);
+  }
+  return words;
+}
+
+bool ran_out(const char* text, std::size_t length, const Reading& reading) {
+  const std::size_t offset = reading.stop.offset;
+  if (offset == length) return true;
+  if (reading.stop.expected != Expected::kKey) return false;
+  // A key cut short: "fo" of fov=.
+  const std::string_view rest(text + offset, length - offset);
+  std::string_view key_and_equals = wanted_key(reading.items - 1);
+  return rest.size() <= key_and_equals.size() && key_and_equals.substr(0, rest.size()) == rest;
+}
+
+Reason explain_stop(const char* text, std::size_t length, const Reading& reading, Words& words,
+                    std::size_t& offset) {
+  const char* const end = text + length;
+  const char* const p = text + reading.stop.offset;
+  offset = reading.stop.offset;
+  switch (reading.stop.expected) {
+    case Expected::kName:
+      if (p != end && *p == '"') {
+        words << "the name is empty: a camera line's name has at least one character";
+        return Reason::kEmptyName;
+      }
+      if (p != end && *p == '\0') {
+        words << "a NUL byte ends the line inside the name";
+        return Reason::kNulInName;
+      }
+      words << "the line ends after the opening quote: the name and its closing quote are missing";
+      return Reason::kNoName;
+    case Expected::kClosingQuote: {
+      if (p != end && *p == '\0') {
+        words << "a NUL byte ends the line inside the name";
+        return Reason::kNulInName;
+      }
+      const char* quote = nullptr;
+      if (closed_by_other_quote(skip_space(text, end) + 1, end, words, quote)) {
+        offset = static_cast<std::size_t>(quote - text);
+        return Reason::kCurlyClosingQuote;
+      }
+      words << "the closing quote of the name is missing";
+      return Reason::kNoClosingQuote;
+    }
+    case Expected::kKey:
+      return explain_key(text, end, reading, words, offset);
+    case Expected::kNumber:
+      return explain_number(text, end, reading, words);
+    case Expected::kOpeningQuote:
+    case Expected::kNothing:
+      break;
+  }
+  words << "the line was read to its end";
+  return Reason::kUnexpected;
+}
+
+bool explain_unquoted(const char* text, std::size_t length, std::size_t first, Reason& reason,
+                      Words& words, std::size_t& offset) {
+  const char* const end = text + length;
+  const char* const p = text + first;
+  unsigned keys = 0;
+  for_each_key_with_equals(p, end, [&](int k, const char*) { keys |= 1u << k; });
+  int distinct = 0;
+  for (; keys != 0; keys &= keys - 1) ++distinct;
+  offset = first;
+  bool single = false;
+  const std::size_t quote = other_quote_length(p, end, single);
+  if (quote != 0 && distinct >= 1) {
+    reason = single ? Reason::kSingleQuotes : Reason::kCurlyQuotes;
+    words << "the name is in " << (single ? "single" : "curly")
+          << " quotes, but a camera line's name is in straight double quotes (\"name\")";
+    return true;
+  }
+  if (distinct < 2) return false;
+  reason = Reason::kNoQuotes;
+  if (std::memchr(p, '"', static_cast<std::size_t>(end - p)) == nullptr) {
+    words << "no name in double quotes: a camera line starts with one (\"name\" x=...)";
+    return true;
+  }
+  words << "a camera line starts with its name in double quotes, but this one starts with ";
+  const char* const token_end = skip_letters(p, end);
+  if (token_end != p) {
+    words.quoted({p, static_cast<std::size_t>(token_end - p)});
+  } else {
+    words.byte_at(p, end);
+  }
+  return true;
+}
+
+bool explain_fov(const char* text, std::size_t length, const Reading& reading, Reason& reason,
+                 Words& words, std::size_t& offset) {
+  const char* const end = text + length;
+  const char* const p = text + reading.stop.offset;  // past the fov number
+  if (p == end || p == text || !is_digit(p[-1])) return false;
+  const std::int32_t fov = reading.record.fov;
+  offset = reading.stop.offset;
+  if (*p == '.' && end - p >= 2 && is_digit(p[1])) {
+    const char* fraction_end = p + 1;
+    while (fraction_end != end && is_digit(*fraction_end) && fraction_end - p < 10) ++fraction_end;
+    words << "numbers are whole: fov=" << fov
+          << std::string_view(p, static_cast<std::size_t>(fraction_end - p)) << " reads as " << fov
+          << ", and the camera gets fov " << fov;
+    reason = Reason::kFovFraction;
+    return true;
+  }
+  if (const std::string_view hex = hex_digits(text, p, end); !hex.empty()) {
+    words << "fov=0" << hex
+          << " is a hexadecimal number, but numbers are decimal: the camera gets fov 0";
+    reason = Reason::kFovHex;
+    return true;
+  }
+  return false;
+}
+
+namespace {
+
+// The '=' bytes in [from, end), eight bytes a step as a word whose bytes are
+// tested at once: every camera line is looked at, and a loop per byte cost
+// more than matching the line did.
+int count_equals(const char* p, const char* end) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  constexpr std::uint64_t kEquals = 0x3D3D3D3D3D3D3D3D;
+  int count = 0;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    word ^= kEquals;
+    // The top bit of each byte that was '=', and of no other: the sum takes
+    // 7 bits of each byte, so no carry crosses into the next.
+    const std::uint64_t equals = ~(((word & kLow7) + kLow7) | word | kLow7);
+    // The multiplication adds the bytes (0 or 1 each) up in the top byte.
+    count += static_cast<int>(((equals >> 7) * 0x0101010101010101) >> 56);
+  }
+  for (; p != end; ++p) count += *p == '=';
+  return count;
+}
+
+}  // namespace
+
+bool plain_camera_line(const char* text, std::size_t length, int items) {
+  const char* const end = text + length;
+  // The line ends in whitespace, a number, an optional sign, whitespace and
+  // an '=' (read from its end): the last '=' of the line.
+  const char* p = end;
+  while (p != text && is_space(p[-1])) --p;
+  const char* const digits_end = p;
+  while (p != text && is_digit(p[-1])) --p;
+  if (p == digits_end) return false;
+  if (p != text && (p[-1] == '+' || p[-1] == '-')) --p;
+  while (p != text && is_space(p[-1])) --p;
+  if (p == text || p[-1] != '=') return false;
+  // The rules read one '=' for each item after the name, and only whitespace,
+  // key letters, signs and digits between them: when the line holds no other
+  // '=' after its name, that last '=' is the last item's, and nothing but
+  // whitespace follows the item.
+  const char* const quote = skip_space(text, end);
+  // A camera line: its name is closed by the first quote after the opening one.
+  const char* const name_end = static_cast<const char*>(
+      std::memchr(quote + 1, '"', static_cast<std::size_t>(end - quote - 1)));
+  return count_equals(name_end + 1, end) == items - 1;
+}
+
+std::size_t count_characters(const char* bytes, std::size_t length, int& pending) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (pending > 0 && utf8::is_continuation(bytes[i])) {
+      --pending;
+      continue;
+    }
+    ++characters;
+    pending = utf8::continuations(bytes[i]);
+  }
+  return characters;
+}
+
+}  // namespace diagnosis

@@ -1,0 +1,182 @@
+// The diagnosis must agree with brivel exactly, whatever the input: the
+// cameras it reports are brivel's blocks, in order, with the same fields; it
+// counts the lines of the text brivel reads (after the Windows text rules,
+// for Windows text), each once; and its findings are well-formed. Shared by
+// the convert fuzzer and the unit tests' generated lists.
+#pragma once
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "camera/block_writer.h"
+#include "cli/convert.h"
+#include "diagnosis/diagnosis.h"
+#include "diagnosis/windows_text.h"
+
+namespace agreement {
+
+// What the Windows program reads of `input`: up to the first Ctrl-Z, with
+// each CR LF read as LF.
+inline std::string as_windows_text(std::string_view input) {
+  const std::string_view before = input.substr(0, input.find('\x1a'));
+  std::string text;
+  for (std::size_t at = 0; at < before.size(); ++at) {
+    if (!(before[at] == '\r' && at + 1 < before.size() && before[at + 1] == '\n')) {
+      text += before[at];
+    }
+  }
+  return text;
+}
+
+// Lines that start after the line of the first Ctrl-Z.
+inline std::size_t lines_after_ctrl_z(std::string_view input) {
+  const std::size_t ctrl_z = input.find('\x1a');
+  std::size_t lines = 0;
+  for (std::size_t at = ctrl_z + 1; ctrl_z != std::string_view::npos && at < input.size(); ++at) {
+    lines += input[at] == '\n' && at + 1 < input.size();
+  }
+  return lines;
+}
+
+class StringSink : public cli::ByteSink {
+ public:
+  int write(const char* bytes, std::size_t length) override {
+    text.append(bytes, length);
+    return 0;
+  }
+  std::string text;
+};
+
+// Serves the input in reads of the given sizes, repeated (all at once if none).
+class PiecewiseSource : public cli::ByteSource {
+ public:
+  PiecewiseSource(std::string_view input, const std::vector<std::size_t>& sizes)
+      : input_(input), sizes_(sizes) {}
+  cli::ReadResult read(char* into, std::size_t capacity) override {
+    std::size_t n = sizes_.empty() ? capacity : sizes_[reads_++ % sizes_.size()];
+    n = std::min({n, capacity, input_.size() - offset_});
+    input_.copy(into, n, offset_);
+    offset_ += n;
+    return {n, 0};
+  }
+  std::size_t offset() const { return offset_; }
+  bool at_end() const { return offset_ == input_.size(); }
+
+ private:
+  std::string_view input_;
+  const std::vector<std::size_t>& sizes_;
+  std::size_t offset_ = 0;
+  std::size_t reads_ = 0;
+};
+
+// Hands each piece to the diagnosis, and counts those that give a camera
+// with the default fov.
+class Tee : public cli::PieceObserver {
+ public:
+  explicit Tee(cli::PieceObserver& inner) : inner_(inner) {}
+  void piece(const char* text, std::size_t length, int items,
+             const camera::CameraRecord& record) override {
+    default_fov += items == 7;
+    inner_.piece(text, length, items, record);
+  }
+  std::size_t default_fov = 0;
+
+ private:
+  cli::PieceObserver& inner_;
+};
+
+// Rebuilds the blocks from the cameras reported, and notes the first thing
+// about the reports that is wrong in itself.
+class Recorder : public diagnosis::Listener {
+ public:
+  void finding(const diagnosis::Finding& f) override {
+    ++findings;
+    if (f.line < last_finding_line || f.column < 1 || f.column > f.byte_column ||
+        f.mark > f.excerpt.size() || f.excerpt.size() > diagnosis::kExcerptLength ||
+        f.words.empty()) {
+      note("a malformed finding at line " + std::to_string(f.line));
+    }
+    last_finding_line = f.line;
+    lines_of_findings = std::max(lines_of_findings, f.line);
+  }
+  void camera(const camera::CameraRecord& record, std::size_t line) override {
+    ++cameras;
+    char block[camera::kMaxBlockLength];
+    blocks.append(block, camera::append_block(record, block));
+    if (line < last_camera_line || line != lines_ended + 1) note("a camera on the wrong line");
+    last_camera_line = line;
+  }
+  void line_ended(std::size_t line, diagnosis::LineOutcome outcome) override {
+    if (line != ++lines_ended) note("lines ended out of order");
+    skipped += outcome == diagnosis::LineOutcome::kSkipped;
+  }
+  void note(const std::string& what) {
+    if (wrong.empty()) wrong = what;
+  }
+
+  std::string blocks;
+  std::size_t cameras = 0;
+  std::size_t findings = 0;
+  std::size_t last_finding_line = 0;
+  std::size_t lines_of_findings = 0;
+  std::size_t last_camera_line = 0;
+  std::size_t lines_ended = 0;
+  std::size_t skipped = 0;
+  std::string wrong;
+};
+
+// Empty when the diagnosis of `input`, read in reads of `sizes`, agrees with
+// brivel; else what disagrees.
+inline std::string disagreement(std::string_view input, const std::vector<std::size_t>& sizes,
+                                bool windows_text) {
+  static const auto buffers = std::make_unique<cli::ConversionBuffers>();
+  const std::string text = windows_text ? as_windows_text(input) : std::string(input);
+  // brivel's blocks, from the text brivel reads, in one read.
+  StringSink expected;
+  const std::vector<std::size_t> whole;
+  PiecewiseSource text_source(text, whole);
+  cli::convert(text_source, expected, cli::Flush::kWhenFullOrWaiting, *buffers);
+  const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) +
+                            (!text.empty() && text.back() != '\n');
+
+  PiecewiseSource source(input, sizes);
+  diagnosis::WindowsTextSource windows(source);
+  cli::ByteSource& read = windows_text ? static_cast<cli::ByteSource&>(windows) : source;
+  Recorder recorder;
+  diagnosis::Diagnosis diagnosis(recorder);
+  Tee tee(diagnosis);
+  StringSink written;
+  cli::convert(read, written, cli::Flush::kWhenFullOrWaiting, *buffers, &tee);
+  if (windows_text && windows.read_past_ctrl_z() != 0) return "reading past the Ctrl-Z failed";
+  diagnosis.finish(windows.ctrl_z());
+  const diagnosis::Counts& counts = diagnosis.counts();
+
+  if (written.text != expected.text) return "the Windows text read differs from the model";
+  if (recorder.blocks != expected.text) return "the cameras reported are not brivel's blocks";
+  if (!recorder.wrong.empty()) return recorder.wrong;
+  if (counts.cameras != recorder.cameras) return "cameras miscounted";
+  if (counts.lines != lines) {
+    return "lines: " + std::to_string(counts.lines) + ", not " + std::to_string(lines);
+  }
+  if (recorder.lines_ended != lines) return "not every line was ended once";
+  if (counts.skipped_lines != recorder.skipped) return "skipped lines miscounted";
+  if (counts.cameras_with_default_fov != tee.default_fov) return "default fov miscounted";
+  if (counts.findings != recorder.findings) return "findings miscounted";
+  if (counts.cameras < lines - counts.skipped_lines) return "fewer cameras than camera lines";
+  // A Ctrl-Z's finding may stand on the line after the last one read.
+  if (recorder.lines_of_findings > lines + 1) return "a finding beyond the last line";
+  if (windows_text) {
+    const bool ctrl_z = input.find('\x1a') != std::string_view::npos;
+    if (windows.ctrl_z().stopped != ctrl_z) return "the Ctrl-Z went unnoticed";
+    if (windows.ctrl_z().lines_after != lines_after_ctrl_z(input)) {
+      return "lines after the Ctrl-Z: " + std::to_string(windows.ctrl_z().lines_after) + ", not " +
+             std::to_string(lines_after_ctrl_z(input));
+    }
+  }
+  return "";
+}
+
+}  // namespace agreement

@@ -1,0 +1,488 @@
+// The diagnosis through the read loop: for each kind of line worth a word,
+// the finding it must give (line, column in characters and in bytes, reason,
+// words), read in one read and a byte at a time, as Linux reads text and as
+// Windows does; and the Windows text rules on their own.
+#include "diagnosis/diagnosis.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/convert.h"
+#include "diagnosis/windows_text.h"
+#include "fuzz/diagnosis_agreement.h"
+
+namespace {
+
+using diagnosis::Reason;
+
+class Discard : public cli::ByteSink {
+ public:
+  int write(const char*, std::size_t) override { return 0; }
+};
+
+struct Got {
+  std::size_t line;
+  std::size_t column;
+  std::size_t byte_column;
+  Reason reason;
+  std::string words;
+  std::string excerpt;
+  std::size_t mark;
+  bool operator==(const Got& o) const {
+    return line == o.line && column == o.column && byte_column == o.byte_column &&
+           reason == o.reason && words == o.words;
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const Got& g) {
+  return out << g.line << ":" << g.column << " (byte " << g.byte_column << ") "
+             << diagnosis::reason_code(g.reason) << ": " << g.words;
+}
+
+class Collector : public diagnosis::Listener {
+ public:
+  void finding(const diagnosis::Finding& f) override {
+    findings.push_back({f.line, f.column, f.byte_column, f.reason, std::string(f.words),
+                        std::string(f.excerpt), f.mark});
+  }
+  std::vector<Got> findings;
+};
+
+struct Diagnosed {
+  std::vector<Got> findings;
+  diagnosis::Counts counts;
+};
+
+cli::ConversionBuffers& buffers() {
+  static const auto shared = std::make_unique<cli::ConversionBuffers>();
+  return *shared;
+}
+
+Diagnosed diagnose(const std::string& input, bool windows_text, std::size_t read_size) {
+  const std::vector<std::size_t> sizes{read_size};
+  agreement::PiecewiseSource source(input, sizes);
+  diagnosis::WindowsTextSource windows(source);
+  cli::ByteSource& text =
+      windows_text ? static_cast<cli::ByteSource&>(windows) : static_cast<cli::ByteSource&>(source);
+  Collector collector;
+  diagnosis::Diagnosis diagnosis(collector);
+  Discard blocks;
+  cli::convert(text, blocks, cli::Flush::kWhenFullOrWaiting, buffers(), &diagnosis);
+  if (windows_text) windows.read_past_ctrl_z();
+  diagnosis.finish(windows.ctrl_z());
+  return {collector.findings, diagnosis.counts()};
+}
+
+enum Modes { kLinux = 1, kWindows = 2, kBoth = 3 };
+
+struct Row {
+  const char* label;
+  std::string input;
+  Modes modes;
+  std::vector<Got> findings;  // excerpt and mark are not compared here
+};
+
+// A literal's bytes, NULs included.
+template <std::size_t N>
+std::string bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
+std::string with_nul(std::string text, std::size_t at) {
+  text[at] = '\0';
+  return text;
+}
+
+const std::string kCamera = "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6";
+const std::string kHead = "\"cut\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6 fov=";
+
+Got at(std::size_t line, std::size_t column, Reason reason, std::string words) {
+  return {line, column, column, reason, std::move(words), "", 0};
+}
+
+const Row kRows[] = {
+    {"blank lines, comments and other lines give nothing",
+     "\n   \n\t\r\n# x=1 y=2 z=3\n; yaw=5 roll=6\n// \"a\" x=1\nnotes: a list\n" + kCamera + "\n" +
+         kCamera + " fov=7\n",
+     kBoth,
+     {}},
+    {"the line ends after the opening quote",
+     "  \"",
+     kBoth,
+     {at(1, 4, Reason::kNoName,
+         "the line ends after the opening quote: the name and its closing quote are missing")}},
+    {"an empty name",
+     "\"\" x=1 y=2\n",
+     kBoth,
+     {at(1, 2, Reason::kEmptyName,
+         "the name is empty: a camera line's name has at least one character")}},
+    {"no closing quote",
+     "\"gate x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 39, Reason::kNoClosingQuote, "the closing quote of the name is missing")}},
+    {"a curly closing quote",
+     "\"gate\xE2\x80\x9D x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {{1, 6, 6, Reason::kCurlyClosingQuote,
+       "the name ends with a curly quote (\xE2\x80\x9D), but it must end with a straight double "
+       "quote (\")",
+       "", 0}}},
+    {"a NUL in the name: marked at the NUL, not at the end",
+     with_nul("\"ga?e\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n", 3),
+     kBoth,
+     {at(1, 4, Reason::kNulInName, "a NUL byte ends the line inside the name")}},
+    {"a NUL after the name",
+     with_nul("\"a\" x=1 ? y=2 z=3 pitch=4 yaw=5 roll=6\n", 8),
+     kBoth,
+     {at(1, 9, Reason::kNul, "a NUL byte ends the line's text here, where y= should follow x=1")}},
+    {"a missing key",
+     "\"market\" x=100 y=200\n",
+     kBoth,
+     {at(1, 21, Reason::kMissingKey, "z is missing after y=200")}},
+    {"a missing key, a later one present",
+     "\"a\" x=1 y=2 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 13, Reason::kMissingKey, "z is missing after y=2")}},
+    {"keys out of order",
+     "\"a\" x=1 z=3 y=2 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 9, Reason::kKeysOutOfOrder,
+         "z= stands where y= belongs: the keys come in the order x, y, z, pitch, yaw, roll, fov")}},
+    {"a key typo",
+     "\"a\" x=1 y=2 z=3 ptich=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 17, Reason::kKeyTypo, "\"ptich\" is not a key: pitch= was expected after z=3")}},
+    {"an upper-case key",
+     "\"a\" x=1 Y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 9, Reason::kUpperCaseKey, "Y= must be written in lower case: y=")}},
+    {"a space before =",
+     "\"dock\" x=1 y =2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 12, Reason::kSpaceBeforeEquals,
+         "a space between y and =: the = must follow the key directly")}},
+    {"a key without =",
+     "\"gate\" x: 10 y=2\n",
+     kBoth,
+     {at(1, 9, Reason::kKeyWithoutEquals, "x must be followed directly by =, not \":\"")}},
+    {"something else where a key belongs",
+     "\"a\" x=1 y=2 z=3 pitch=4 yaw=9O roll=6\n",
+     kBoth,
+     {at(1, 30, Reason::kUnexpected, "roll= was expected after yaw=9, not \"O\"")}},
+    {"a decimal point",
+     "\"a\" x=1.5 y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 8, Reason::kDecimalPoint,
+         "a decimal point after x=1: numbers are whole, and the line is read no further")}},
+    {"a hexadecimal number",
+     "\"a\" x=1 y=0x1F z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 12, Reason::kHexNumber,
+         "y=0x1F is a hexadecimal number, but numbers are decimal: y reads as 0, and the line is "
+         "read no further")}},
+    {"no number",
+     "\"a\" x=1 y= z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 12, Reason::kNoNumber, "y= has no number")}},
+    {"a sign without digits",
+     "\"a\" x=- y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 8, Reason::kSignWithoutDigits, "the sign of x has no digits after it")}},
+    {"a space after the sign",
+     "\"a\" x=1 y=2 z=- 3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 16, Reason::kSpaceAfterSign, "a space between the sign and the digits of z")}},
+    {"two signs",
+     "\"a\" x=1 y=2 z=3 pitch=+-4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 24, Reason::kTwoSigns, "two signs before the number of pitch")}},
+    {"curly quotes",
+     "\xE2\x80\x9Cgate\xE2\x80\x9D x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 1, Reason::kCurlyQuotes,
+         "the name is in curly quotes, but a camera line's name is in straight double quotes "
+         "(\"name\")")}},
+    {"single quotes",
+     "  'gate' x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 3, Reason::kSingleQuotes,
+         "the name is in single quotes, but a camera line's name is in straight double quotes "
+         "(\"name\")")}},
+    {"no quotes",
+     "gate x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 1, Reason::kNoQuotes,
+         "no name in double quotes: a camera line starts with one (\"name\" x=...)")}},
+    {"a quoted name, but not first",
+     "light \"sun\" x=0 y=0 z=9000\n",
+     kBoth,
+     {at(1, 1, Reason::kNoQuotes,
+         "a camera line starts with its name in double quotes, but this one starts with "
+         "\"light\"")}},
+    {"a UTF-8 byte-order mark before the first camera",
+     "\xEF\xBB\xBF" + kCamera + "\n" + kCamera + "\n",
+     kBoth,
+     {at(1, 1, Reason::kUtf8ByteOrderMark,
+         "a UTF-8 byte-order mark (BOM) at the start of the list stands before the quote, so the "
+         "camera on this line is lost: save the list as UTF-8 without a BOM")}},
+    {"a misspelt fov",
+     kCamera + " FOV=70\n",
+     kBoth,
+     {at(1, 38, Reason::kDefaultFov,
+         "FOV= must be written in lower case: fov=, so the camera gets fov 90")}},
+    {"a spaced fov",
+     kCamera + " fov =70\n",
+     kBoth,
+     {at(1, 38, Reason::kDefaultFov,
+         "a space between fov and =: the = must follow the key directly, so the camera gets fov "
+         "90")}},
+    {"a fov without digits",
+     kCamera + " fov=-\n",
+     kBoth,
+     {at(1, 43, Reason::kDefaultFov,
+         "the sign of fov has no digits after it, so the camera gets fov 90")}},
+    {"text after roll",
+     kCamera + " # north gate\n",
+     kBoth,
+     {at(1, 38, Reason::kDefaultFov,
+         "fov= was expected after roll=6, not \"#\", so the camera gets fov 90")}},
+    {"a fov with a fraction",
+     kCamera + " fov=1.5\n",
+     kBoth,
+     {at(1, 43, Reason::kFovFraction,
+         "numbers are whole: fov=1.5 reads as 1, and the camera gets fov 1")}},
+    {"a hexadecimal fov",
+     kCamera + " fov=0x5A\n",
+     kBoth,
+     {at(1, 43, Reason::kFovHex,
+         "fov=0x5A is a hexadecimal number, but numbers are decimal: the camera gets fov 0")}},
+    {"columns count characters: a UTF-8 sequence is one",
+     "\"caf\xC3\xA9\" x=1 y=2 pitch=3\n",
+     kBoth,
+     {{1, 16, 17, Reason::kMissingKey, "z is missing after y=2", "", 0}}},
+    {"a fov number cut at the piece boundary",
+     kHead + std::string(1023 - kHead.size() - 1, ' ') + "12\n",
+     kBoth,
+     {at(1, 1024, Reason::kCutLosesItems,
+         "this line is longer than a piece (1023 bytes), and the camera comes from its piece "
+         "before the cut here: the cut falls inside the number of fov, which reads as 1, not "
+         "12")}},
+    {"fov without a number at the piece boundary",
+     kHead + std::string(1023 - kHead.size(), ' ') + "\n",
+     kBoth,
+     {at(1, 1024, Reason::kDefaultFov, "fov= has no number, so the camera gets fov 90")}},
+    {"fov beyond the piece boundary",
+     kHead + std::string(1023 - kHead.size(), ' ') + "45\n",
+     kBoth,
+     {at(1, 1024, Reason::kCutLosesItems,
+         "this line is longer than a piece (1023 bytes), and the camera comes from its piece "
+         "before the cut here: fov=45 lies beyond the cut, so the camera gets fov 90")}},
+    {"a camera cut after pitch",
+     "\"" + std::string(1000, 'n') + "\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {at(1, 1024, Reason::kCutLosesCamera,
+         "this line is longer than a piece (1023 bytes), and brivel reads each piece as a line "
+         "of its own: the first piece ends here, after pitch=4, so yaw and roll lie beyond the "
+         "cut, and the line gives no camera")}},
+    {"a name longer than a piece",
+     "\"" + std::string(1100, 'n') + "\" x=1\n",
+     kBoth,
+     {at(1, 1024, Reason::kNameBeyondPiece,
+         "this line is longer than a piece (1023 bytes), and its name goes on past the first "
+         "piece, which brivel reads as a line of its own: a name of more than 994 bytes never "
+         "makes a camera")}},
+    {"a near miss beyond the first piece",
+     "\"a\" x=1" + std::string(1100, ' ') + "yz=2\n",
+     kBoth,
+     {at(1, 1108, Reason::kKeyTypo, "\"yz\" is not a key: y= was expected after x=1")}},
+    {"a camera from the third piece, and a word on the line after",
+     std::string(2046, '#') + kCamera + " fov=\n\"next\" x=1 y=2 z=3 pitch=4 yaw=5 rol=6\n",
+     kBoth,
+     {at(1, 2047, Reason::kCameraFromLaterPiece,
+         "a camera from the middle of a long line: brivel reads a line of more than 1023 bytes in "
+         "pieces, each as a line of its own, and the piece that starts here is a camera line"),
+      at(2, 34, Reason::kKeyTypo, "\"rol\" is not a key: roll= was expected after yaw=5")}},
+    {"1022 bytes and CR LF: one piece in Windows text",
+     "\"a\" x=1 y=2" + std::string(1022 - 11, ' ') + "\r\n",
+     kWindows,
+     {at(1, 1023, Reason::kMissingKey, "z is missing after y=2")}},
+    {"1022 bytes and CR LF: two pieces, the CR in the first",
+     "\"a\" x=1 y=2" + std::string(1022 - 11, ' ') + "\r\n",
+     kLinux,
+     {at(1, 1024, Reason::kMissingKey, "z is missing after y=2")}},
+    {"UTF-16 with a byte-order mark",
+     bytes("\xFF\xFE\"\0a\0\"\0\n\0"),
+     kBoth,
+     {at(1, 1, Reason::kUtf16,
+         "the list is saved as UTF-16 (it starts with a UTF-16 byte-order mark): brivel reads "
+         "bytes and finds no camera line in UTF-16 text; save the list as UTF-8 or ANSI")}},
+    {"UTF-16 without one",
+     bytes("#\0\n\0\"\0a\0\"\0 \0x\0=\0\n\0"),
+     kBoth,
+     {at(2, 1, Reason::kUtf16,
+         "the list is saved as UTF-16 (a NUL byte stands beside each character): brivel reads "
+         "bytes and finds no camera line in UTF-16 text; save the list as UTF-8 or ANSI")}},
+    {"binary data",
+     bytes("PK\x03\x04\x14\0\0\0\x08\0\"a\" x=1\n") + "\"b\" x=1\n",
+     kBoth,
+     {at(1, 3, Reason::kBinary,
+         "binary data, not a camera list: this line holds NUL or other control bytes, which no "
+         "text holds; no more lines are explained")}},
+    {"a Ctrl-Z in Windows text",
+     kCamera + " fov=7\x1a junk\r\n" + kCamera + "\r\n\r\n\"b\" x=1\r\n",
+     kWindows,
+     {at(1, 43, Reason::kCtrlZ,
+         "a Ctrl-Z (byte 0x1A) ends the input here, as the Windows program reads text: the rest "
+         "of this line and 3 lines after it are not read")}},
+    {"a Ctrl-Z is an ordinary byte elsewhere",
+     kCamera + " fov=7\x1a junk\r\n" + kCamera + "\r\n\r\n\"b\" x=1\r\n",
+     kLinux,
+     {at(4, 8, Reason::kMissingKey, "y is missing after x=1")}},
+    {"a Ctrl-Z with nothing after it is no news", kCamera + "\r\n\x1a\r\n", kBoth, {}},
+};
+
+class DiagnosisTable : public testing::TestWithParam<Row> {};
+
+TEST_P(DiagnosisTable, GivesTheFinding) {
+  const Row& row = GetParam();
+  for (const bool windows_text : {false, true}) {
+    if (!(row.modes & (windows_text ? kWindows : kLinux))) continue;
+    for (const std::size_t read_size : {row.input.size() + 1, std::size_t{1}, std::size_t{7}}) {
+      SCOPED_TRACE(std::string(windows_text ? "Windows text" : "Linux text") + ", reads of " +
+                   std::to_string(read_size));
+      const Diagnosed got = diagnose(row.input, windows_text, read_size);
+      EXPECT_EQ(got.findings, row.findings);
+      EXPECT_EQ(got.counts.findings, got.findings.size());
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, DiagnosisTable, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<Row>& info) {
+                           std::string name;
+                           for (const char c : std::string(info.param.label)) {
+                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           }
+                           return name;
+                         });
+
+TEST(Diagnosis, CountsLinesNotPieces) {
+  struct Case {
+    std::string input;
+    diagnosis::Counts counts;  // lines, cameras, with the default fov, skipped lines, findings
+  };
+  const Case cases[] = {
+      {"", {0, 0, 0, 0, 0}},
+      {"\n", {1, 0, 0, 1, 0}},
+      {kCamera, {1, 1, 1, 0, 0}},
+      {kCamera + "\n# c\n" + kCamera + " fov=7\n\"b\" x=1\n", {4, 2, 1, 2, 1}},
+      // Two pieces, one line: the first a camera, the second not.
+      {kCamera + " fov=7" + std::string(1500, ' ') + "x\n" + kCamera + "\n", {2, 2, 1, 0, 0}},
+      // One line, a camera from its first piece and one from its third.
+      {kCamera + " fov=7" + std::string(2046 - kCamera.size() - 6, ' ') + kCamera + "\n",
+       {1, 2, 1, 0, 1}},
+      {std::string(3000, 'x'), {1, 0, 0, 1, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input.substr(0, 80));
+    const diagnosis::Counts got = diagnose(c.input, false, c.input.size() + 1).counts;
+    EXPECT_EQ(got.lines, c.counts.lines);
+    EXPECT_EQ(got.cameras, c.counts.cameras);
+    EXPECT_EQ(got.cameras_with_default_fov, c.counts.cameras_with_default_fov);
+    EXPECT_EQ(got.skipped_lines, c.counts.skipped_lines);
+    EXPECT_EQ(got.findings, c.counts.findings);
+  }
+}
+
+TEST(Diagnosis, ExcerptIsAWindowAroundTheColumn) {
+  // A long line is shown around its column, not whole, and not cut inside a
+  // UTF-8 sequence; a short one whole.
+  const std::string long_line =
+      "\"" + std::string(300, 'n') + "\xC3\xA9\" x=1 ptich=2" + std::string(200, 'm') + "\n";
+  Diagnosed got = diagnose(long_line, false, long_line.size());
+  ASSERT_EQ(got.findings.size(), 1u);
+  const Got& f = got.findings[0];
+  EXPECT_EQ(f.byte_column, 310u);
+  EXPECT_EQ(f.column, 309u);
+  EXPECT_EQ(f.excerpt.substr(f.mark, 5), "ptich");
+  EXPECT_EQ(f.mark, diagnosis::kExcerptBefore);
+  EXPECT_EQ(f.excerpt.size(), diagnosis::kExcerptLength);
+
+  got = diagnose("\"market\" x=100 y=200\r\n", false, 100);
+  ASSERT_EQ(got.findings.size(), 1u);
+  EXPECT_EQ(got.findings[0].excerpt, "\"market\" x=100 y=200");
+  EXPECT_EQ(got.findings[0].mark, 20u);
+}
+
+// The Windows program's text rules, read however the bytes arrive: a CR LF
+// split over two reads still pairs, and a Ctrl-Z ends the text.
+TEST(WindowsTextSource, ReadsAsATextStream) {
+  struct Case {
+    std::string input;
+    std::string text;
+    diagnosis::CtrlZStop ctrl_z;  // stopped, text after, rest of line, lines after
+  };
+  const Case cases[] = {
+      {"a\r\nb\r\n", "a\nb\n", {}},
+      {"a\r\r\nb\rc\r", "a\r\nb\rc\r", {}},
+      {"\r\n\r\n\r", "\n\n\r", {}},
+      {"a\r\x1a\r\nb", "a\r", {true, true, false, 1}},
+      {"a\x1a b\nc\n\nd", "a", {true, true, true, 3}},
+      {"a\x1a\r\n \n", "a", {true, false, false, 1}},
+      {"\x1a", "", {true, false, false, 0}},
+  };
+  for (const Case& c : cases) {
+    for (const std::size_t read_size :
+         {std::size_t{1}, std::size_t{2}, std::size_t{3}, c.input.size()}) {
+      for (const std::size_t capacity : {std::size_t{1}, std::size_t{2}, std::size_t{100}}) {
+        SCOPED_TRACE(testing::PrintToString(c.input) + ", reads of " + std::to_string(read_size) +
+                     " into " + std::to_string(capacity));
+        const std::vector<std::size_t> sizes{read_size};
+        agreement::PiecewiseSource source(c.input, sizes);
+        diagnosis::WindowsTextSource windows(source);
+        std::string text;
+        char buffer[100];
+        for (cli::ReadResult got; (got = windows.read(buffer, capacity)).bytes > 0;) {
+          text.append(buffer, got.bytes);
+        }
+        EXPECT_EQ(windows.read_past_ctrl_z(), 0);
+        EXPECT_EQ(text, c.text);
+        const diagnosis::CtrlZStop& z = windows.ctrl_z();
+        EXPECT_EQ(z.stopped, c.ctrl_z.stopped);
+        EXPECT_EQ(z.text_after, c.ctrl_z.text_after);
+        EXPECT_EQ(z.rest_of_line, c.ctrl_z.rest_of_line);
+        EXPECT_EQ(z.lines_after, c.ctrl_z.lines_after);
+      }
+    }
+  }
+}
+
+// The agreement with brivel on generated lists: the table's inputs, joined in
+// random order and with random bytes changed, read in random reads.
+TEST(Diagnosis, AgreesWithBrivelOnGeneratedLists) {
+  std::mt19937 random(20261210);
+  const auto below = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  const std::string changed = bytes("\n\r\x1a\"= \0x0.-") + "\xE2\x80\x9D";
+  for (int list = 0; list < 2000 && !HasFailure(); ++list) {
+    std::string input;
+    for (std::size_t rows = 1 + below(6); rows > 0; --rows) {
+      input += kRows[below(std::size(kRows))].input;
+    }
+    for (std::size_t changes = below(8); changes > 0 && !input.empty(); --changes) {
+      input[below(input.size())] = changed[below(changed.size())];
+    }
+    std::vector<std::size_t> sizes;
+    for (std::size_t reads = below(4); reads > 0; --reads) sizes.push_back(1 + below(2000));
+    for (const bool windows_text : {false, true}) {
+      EXPECT_EQ(agreement::disagreement(input, sizes, windows_text), "")
+          << (windows_text ? "Windows" : "Linux") << " text: " << testing::PrintToString(input);
+    }
+  }
+}
+
+}  // namespace
