@@ -15,10 +15,10 @@
 #endif
 
 #include "check/options.h"
-#include "check/report.h"
 #include "cli/convert.h"
 #include "cli/standard_streams.h"
 #include "diagnosis/diagnosis.h"
+#include "diagnosis/report.h"
 #include "diagnosis/windows_text.h"
 
 namespace {
@@ -105,9 +105,9 @@ class Printer : public diagnosis::Listener {
       : output_(output), format_(format), file_(file) {}
   void finding(const diagnosis::Finding& finding) override {
     if (format_ == check::Format::kGnu) {
-      check::append_gnu(output_.text, file_, finding);
+      diagnosis::append_gnu(output_.text, file_, finding);
     } else {
-      check::append_json(output_.text, file_, finding);
+      diagnosis::append_json(output_.text, file_, finding);
     }
     if (output_.text.size() >= 64 * 1024) output_.flush();
   }
@@ -119,7 +119,7 @@ class Printer : public diagnosis::Listener {
 };
 
 int check_file(std::string_view name, const check::Options& options, Output& output,
-               check::Totals& totals) {
+               diagnosis::Totals& totals) {
   const bool standard_input = name == "-";
   const std::string shown = standard_input ? "<stdin>" : std::string(name);
   int fd = 0;
@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     return output.error() == 0 ? kNoFinding : kTrouble;
   }
 
-  check::Totals totals;
+  diagnosis::Totals totals;
   int status = kNoFinding;
   for (const std::string_view file : options.files) {
     const int file_status = check_file(file, options, output, totals);
@@ -196,9 +196,9 @@ int main(int argc, char** argv) {
     if (output.error() != 0) break;
   }
   if (options.format == check::Format::kGnu) {
-    check::append_gnu_summary(output.text, totals);
+    diagnosis::append_gnu_summary(output.text, totals);
   } else {
-    check::append_json_summary(output.text, totals);
+    diagnosis::append_json_summary(output.text, totals);
   }
   output.flush();
   if (output.error() != 0) {

@@ -214,8 +214,10 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   words_.clear();
   Reason reason;
   std::size_t offset = 0;
+  const Reading* near_miss = nullptr;
   if (byte_order_mark && text[first] == '"') {
     read_by_the_rules(text + from, length - from, reading_);
+    near_miss = &reading_;
     words_ << "a UTF-8 byte-order mark (BOM) at the start of the list stands before the quote, "
            << (reading_.items >= 7 ? "so the camera on this line is lost"
                                    : "so this line is read as no camera line")
@@ -228,11 +230,12 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
       return;
     }
     reason = explain_stop(text, length, reading_, words_, offset);
+    near_miss = &reading_;
   } else if (!explain_unquoted(text, end, first, reason, words_, offset)) {
     return;
   }
   if (input_is_no_text(text, length, true)) return;
-  report(reason, text, length, offset);
+  report(reason, text, length, offset, near_miss);
 }
 
 bool Diagnosis::input_is_no_text(const char* text, std::size_t length, bool look_for_binary) {
@@ -318,14 +321,14 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
         cut);
     key_list(words_ << ", so ", cut.items + 1, 7)
         << (cut.items == 6 ? " lies" : " lie") << " beyond the cut, and the line gives no camera";
-    report(Reason::kCutLosesCamera, text, length, 0);
+    report(Reason::kCutLosesCamera, text, length, 0, &reading_);
     return;
   }
   // Read whole, the line is no camera line either: why not.
   words_.clear();
   std::size_t offset;
   const Reason reason = explain_stop(joined_, joined_length, reading_, words_, offset);
-  report(reason, text, length, offset >= kPiece ? offset - kPiece : 0);
+  report(reason, text, length, offset >= kPiece ? offset - kPiece : 0, &reading_);
 }
 
 void Diagnosis::keep_tail(const char* text, std::size_t length) {
@@ -371,7 +374,21 @@ void Diagnosis::finish(const CtrlZStop& ctrl_z) {
   if (continued_) end_line();
 }
 
-void Diagnosis::report(Reason reason, const char* text, std::size_t length, std::size_t offset) {
+Verdict Diagnosis::verdict() const {
+  if (whole_ != Verdict::kCameraList) return whole_;
+  if (input_offset_ == 0 && counts_.findings == 0) return Verdict::kEmpty;
+  if (counts_.cameras > 0) return Verdict::kCameraList;
+  return line_findings_ > 0 ? Verdict::kOnlyNearMisses : Verdict::kNoCameraLines;
+}
+
+void Diagnosis::report(Reason reason, const char* text, std::size_t length, std::size_t offset,
+                       const Reading* near_miss) {
+  if (reason == Reason::kUtf16 || reason == Reason::kBinary) {
+    whole_ = reason == Reason::kUtf16 ? Verdict::kUtf16 : Verdict::kBinary;
+  } else if (reason == Reason::kUtf8ByteOrderMark) {
+    whole_ = Verdict::kUtf8ByteOrderMark;
+  }
+  line_findings_ += reason != Reason::kCtrlZ;
   const bool line_feed = length > 0 && text[length - 1] == '\n';
   std::size_t visible = length - line_feed;
   if (line_feed && visible > 0 && text[visible - 1] == '\r') --visible;
@@ -419,6 +436,10 @@ void Diagnosis::report(Reason reason, const char* text, std::size_t length, std:
   finding.mark = mark - start;
   finding.excerpt_starts_line = starts_line;
   finding.excerpt_ends_line = ends_line && stop == mark + after;
+  // x is the second item the rules read, y the third.
+  finding.has_position = near_miss != nullptr && near_miss->items >= 3;
+  finding.x = finding.has_position ? near_miss->record.x : 0;
+  finding.y = finding.has_position ? near_miss->record.y : 0;
   ++counts_.findings;
   listener_.finding(finding);
 }

@@ -32,6 +32,8 @@ class Diagnosis : public cli::PieceObserver {
   void finish(const CtrlZStop& ctrl_z = {});
 
   const Counts& counts() const { return counts_; }
+  // Once finished.
+  Verdict verdict() const;
 
  private:
   void camera_piece(const char* text, std::size_t length, int items);
@@ -45,13 +47,17 @@ class Diagnosis : public cli::PieceObserver {
   void keep_tail(const char* text, std::size_t length);
   void end_line();
   // Reports `reason`, with the words in words_, at `offset` of the current
-  // piece (`text`, `length`: it may be empty at the end of the input).
-  void report(Reason reason, const char* text, std::size_t length, std::size_t offset);
+  // piece (`text`, `length`: it may be empty at the end of the input); on a
+  // line that gives no camera, with what the rules read of it in `near_miss`.
+  void report(Reason reason, const char* text, std::size_t length, std::size_t offset,
+              const Reading* near_miss = nullptr);
 
   Listener& listener_;
   Counts counts_;
-  std::size_t input_offset_ = 0;  // of the current piece
-  bool quiet_ = false;            // the input is no text list: no more words per line
+  std::size_t input_offset_ = 0;          // of the current piece
+  bool quiet_ = false;                    // the input is no text list: no more words per line
+  Verdict whole_ = Verdict::kCameraList;  // UTF-16, binary or a byte-order mark, once found
+  std::size_t line_findings_ = 0;         // all but a Ctrl-Z's
 
   // The current line.
   std::size_t line_ = 1;

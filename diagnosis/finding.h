@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "camera/camera_record.h"
@@ -75,6 +76,12 @@ struct Finding {
   std::size_t mark;
   bool excerpt_starts_line;
   bool excerpt_ends_line;
+  // Where the camera would stand, for a line that gives none although the
+  // rules read its x and y before they stopped: a near miss can be shown on
+  // a map.
+  bool has_position;
+  std::int32_t x;
+  std::int32_t y;
 };
 
 constexpr std::size_t kExcerptBefore = 48;
@@ -87,6 +94,18 @@ struct Counts {
   std::size_t cameras_with_default_fov = 0;
   std::size_t skipped_lines = 0;  // lines that gave no camera
   std::size_t findings = 0;
+};
+
+// What the input is as a whole, where that is the first thing to know of it:
+// a file that brivel gives nothing (or less than it should) for as a whole.
+enum class Verdict {
+  kCameraList,         // a camera list: its findings, if any, say the rest
+  kEmpty,              // not one byte
+  kUtf16,              // no camera line can be read in it
+  kUtf8ByteOrderMark,  // the mark stands before the first line's quote
+  kBinary,
+  kOnlyNearMisses,  // no camera, and each line meant as one has a finding
+  kNoCameraLines,   // no camera, and no line meant as one
 };
 
 // Told of what the diagnosis finds, as it finds it. The views are valid

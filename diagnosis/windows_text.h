@@ -34,6 +34,11 @@ class WindowsTextSource : public cli::ByteSource {
   // its end, counting what the Ctrl-Z cut off. Returns 0, or the error number
   // of a failed read.
   int read_past_ctrl_z();
+  // For input that comes in parts: once read_past_ctrl_z has read what was
+  // left of `inner`, counts what the Ctrl-Z cut off in the parts after it.
+  void count_past_ctrl_z(const char* bytes, std::size_t length) {
+    count_after_ctrl_z(bytes, length);
+  }
   const CtrlZStop& ctrl_z() const { return ctrl_z_; }
 
  private:

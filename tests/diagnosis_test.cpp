@@ -33,6 +33,9 @@ struct Got {
   std::string words;
   std::string excerpt;
   std::size_t mark;
+  bool has_position = false;
+  std::int32_t x = 0;
+  std::int32_t y = 0;
   bool operator==(const Got& o) const {
     return line == o.line && column == o.column && byte_column == o.byte_column &&
            reason == o.reason && words == o.words;
@@ -48,7 +51,7 @@ class Collector : public diagnosis::Listener {
  public:
   void finding(const diagnosis::Finding& f) override {
     findings.push_back({f.line, f.column, f.byte_column, f.reason, std::string(f.words),
-                        std::string(f.excerpt), f.mark});
+                        std::string(f.excerpt), f.mark, f.has_position, f.x, f.y});
   }
   std::vector<Got> findings;
 };
@@ -56,6 +59,7 @@ class Collector : public diagnosis::Listener {
 struct Diagnosed {
   std::vector<Got> findings;
   diagnosis::Counts counts;
+  diagnosis::Verdict verdict;
 };
 
 cli::ConversionBuffers& buffers() {
@@ -75,7 +79,7 @@ Diagnosed diagnose(const std::string& input, bool windows_text, std::size_t read
   cli::convert(text, blocks, cli::Flush::kWhenFullOrWaiting, buffers(), &diagnosis);
   if (windows_text) windows.read_past_ctrl_z();
   diagnosis.finish(windows.ctrl_z());
-  return {collector.findings, diagnosis.counts()};
+  return {collector.findings, diagnosis.counts(), diagnosis.verdict()};
 }
 
 enum Modes { kLinux = 1, kWindows = 2, kBoth = 3 };
@@ -396,6 +400,50 @@ TEST(Diagnosis, CountsLinesNotPieces) {
     EXPECT_EQ(got.cameras_with_default_fov, c.counts.cameras_with_default_fov);
     EXPECT_EQ(got.skipped_lines, c.counts.skipped_lines);
     EXPECT_EQ(got.findings, c.counts.findings);
+  }
+}
+
+// What the list is as a whole, for whoever must first know that; and where
+// each near miss would stand, where the rules read its x and y.
+TEST(Diagnosis, TellsWhatTheListIsAndWhereNearMissesStand) {
+  using diagnosis::Verdict;
+  struct Case {
+    std::string input;
+    Verdict verdict;
+    std::vector<std::vector<std::int32_t>>
+        positions;  // {x, y} of each finding, {} where it has none
+  };
+  const Case cases[] = {
+      {"", Verdict::kEmpty, {}},
+      {"# only a comment\n\n", Verdict::kNoCameraLines, {}},
+      {kCamera + "\n", Verdict::kCameraList, {}},
+      {"\"a\" x=-5 y=7 z=1\n\"b\" x=1\ngate x=1 y=2 z=3\n",
+       Verdict::kOnlyNearMisses,
+       {{-5, 7}, {}, {}}},
+      {kCamera + " FOV=7\n\"c\" x=3 y=4\n", Verdict::kCameraList, {{}, {3, 4}}},
+      {"\xEF\xBB\xBF\"d\" x=8 y=9 z=3 pitch=4 yaw=5 roll=6\n" + kCamera + "\n",
+       Verdict::kUtf8ByteOrderMark,
+       {{8, 9}}},
+      {bytes("\xFF\xFE\"\0a\0\"\0\n\0"), Verdict::kUtf16, {{}}},
+      {bytes("PK\x03\x04\x14\0\0\0\x08\0\"a\" x=1\n") + kCamera + "\n", Verdict::kBinary, {{}}},
+      // The whole line, read across the cut: the camera it would have been.
+      {"\"" + std::string(1000, 'n') + "\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n",
+       Verdict::kOnlyNearMisses,
+       {{1, 2}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.input.substr(0, 60)));
+    const Diagnosed got = diagnose(c.input, false, c.input.size() + 1);
+    EXPECT_EQ(got.verdict, c.verdict);
+    ASSERT_EQ(got.findings.size(), c.positions.size());
+    for (std::size_t i = 0; i < c.positions.size(); ++i) {
+      const Got& f = got.findings[i];
+      EXPECT_EQ(f.has_position, !c.positions[i].empty()) << "finding " << i;
+      if (f.has_position && !c.positions[i].empty()) {
+        EXPECT_EQ(f.x, c.positions[i][0]);
+        EXPECT_EQ(f.y, c.positions[i][1]);
+      }
+    }
   }
 }
 

@@ -1,11 +1,9 @@
-#include "check/report.h"
+#include "diagnosis/report.h"
 
 #include "diagnosis/utf8.h"
 
-namespace check {
+namespace diagnosis {
 namespace {
-
-namespace utf8 = diagnosis::utf8;
 
 void append_plural(std::string& out, std::size_t n, std::string_view one, std::string_view many) {
   out += std::to_string(n);
@@ -72,7 +70,7 @@ void append_field(std::string& out, std::string_view name, std::size_t value) {
 
 }  // namespace
 
-void append_gnu(std::string& out, std::string_view file, const diagnosis::Finding& finding) {
+void append_gnu(std::string& out, std::string_view file, const Finding& finding) {
   out.append(file);
   out += ':';
   out += std::to_string(finding.line);
@@ -104,7 +102,7 @@ void append_gnu(std::string& out, std::string_view file, const diagnosis::Findin
 }
 
 void append_gnu_summary(std::string& out, const Totals& totals) {
-  const diagnosis::Counts& c = totals.counts;
+  const Counts& c = totals.counts;
   out += "brivel-check: ";
   append_plural(out, c.lines, "line", "lines");
   out += " in ";
@@ -123,6 +121,66 @@ void append_gnu_summary(std::string& out, const Totals& totals) {
     out += " could not be read";
   }
   out += '\n';
+}
+
+void append_verdict(std::string& out, Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kCameraList:
+      return;
+    case Verdict::kEmpty:
+      out +=
+          "The list is empty (not one byte): brivel writes nothing for it. Is it the file "
+          "you meant, and was it saved?";
+      return;
+    case Verdict::kUtf16:
+      out +=
+          "The list is saved as UTF-16, and brivel reads bytes: it finds no camera line in "
+          "UTF-16 text and writes nothing. Save the list as UTF-8 (without a byte-order mark) "
+          "or ANSI.";
+      return;
+    case Verdict::kUtf8ByteOrderMark:
+      out +=
+          "The list starts with a UTF-8 byte-order mark (BOM), three bytes that brivel reads "
+          "before the first line's quote, so that line is no camera line. Save the list as "
+          "UTF-8 without a BOM.";
+      return;
+    case Verdict::kBinary:
+      out +=
+          "This is binary data, not a camera list: it holds NUL or other control bytes, "
+          "which no text holds. A camera list is a text file: is this the file you meant?";
+      return;
+    case Verdict::kOnlyNearMisses:
+      out +=
+          "No camera line: brivel skips every line meant as a camera, and writes nothing. "
+          "Mend the lines as the findings say.";
+      return;
+    case Verdict::kNoCameraLines:
+      out +=
+          "No camera line, and no line that looks meant as one: brivel writes nothing for "
+          "this list. A camera line is a name in double quotes and seven items, such as "
+          "\"gate\" x=10 y=-4 z=96 pitch=0 yaw=180 roll=0 fov=75.";
+      return;
+  }
+}
+
+std::string_view verdict_code(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kCameraList:
+      return "camera-list";
+    case Verdict::kEmpty:
+      return "empty";
+    case Verdict::kUtf16:
+      return "utf16";
+    case Verdict::kUtf8ByteOrderMark:
+      return "utf8-byte-order-mark";
+    case Verdict::kBinary:
+      return "binary";
+    case Verdict::kOnlyNearMisses:
+      return "only-near-misses";
+    case Verdict::kNoCameraLines:
+      return "no-camera-lines";
+  }
+  return "unknown";
 }
 
 void append_json_string(std::string& out, std::string_view text) {
@@ -152,14 +210,14 @@ void append_json_string(std::string& out, std::string_view text) {
   out += '"';
 }
 
-void append_json(std::string& out, std::string_view file, const diagnosis::Finding& finding) {
+void append_json(std::string& out, std::string_view file, const Finding& finding) {
   out += "{\"kind\":\"finding\",\"file\":";
   append_json_string(out, file);
   append_field(out, "line", finding.line);
   append_field(out, "column", finding.column);
   append_field(out, "byte_column", finding.byte_column);
   out += ",\"severity\":\"warning\",\"code\":";
-  append_json_string(out, diagnosis::reason_code(finding.reason));
+  append_json_string(out, reason_code(finding.reason));
   out += ",\"message\":";
   append_json_string(out, finding.words);
   out += ",\"excerpt\":";
@@ -177,7 +235,7 @@ void append_json(std::string& out, std::string_view file, const diagnosis::Findi
 }
 
 void append_json_summary(std::string& out, const Totals& totals) {
-  const diagnosis::Counts& c = totals.counts;
+  const Counts& c = totals.counts;
   out += "{\"kind\":\"summary\"";
   append_field(out, "files", totals.files);
   append_field(out, "unreadable_files", totals.unreadable_files);
@@ -189,4 +247,4 @@ void append_json_summary(std::string& out, const Totals& totals) {
   out += "}\n";
 }
 
-}  // namespace check
+}  // namespace diagnosis
