@@ -156,9 +156,10 @@ inline std::uint64_t bits_from(std::size_t from) {
 }
 
 // Finds the usual layout in `text`, whose first byte is a quote, with `first`
-// the window at its start, and hands its name, each number's text and the
-// number of items (7 or 8) to `sink`; kUnusual for any other text, when the
-// sink may have been handed some of it.
+// the window at its start, and hands its name, each number's text, the
+// number of items (7 or 8) and whether nothing but the line feed follows the
+// last of them to `sink`; kUnusual for any other text, when the sink may have
+// been handed some of it.
 template <typename Window, typename Sink>
 int find(const Window& first, PaddedText text, Sink& sink) {
   const char* const bytes = text.data();
@@ -186,8 +187,9 @@ int find(const Window& first, PaddedText text, Sink& sink) {
   }
   // Without fov, only the line feed may follow the roll number.
   const char* const base = bytes + length - rest;
-  if (items == 7 && end != rest && (end + 1 != rest || base[end] != '\n')) return kUnusual;
-  sink.finish(items);
+  const bool line_ends = end == rest || (end + 1 == rest && base[end] == '\n');
+  if (items == 7 && !line_ends) return kUnusual;
+  sink.finish(items, line_ends);
   return items;
 }
 
@@ -218,7 +220,7 @@ class BlockSink {
     out_ = block_text::put_number < index != 2 && index<5>(out_, text, length);
   }
 
-  void finish(int items) {
+  void finish(int items, bool /*line_ends*/) {
     if (items == 7) number<6>(block_text::kDefaultFov, 2);
     out_ = block_text::put(out_, block_text::kTail);
   }
@@ -227,10 +229,12 @@ class BlockSink {
   char* out_;
 };
 
-// A sink that fills a record, as the matcher does.
+// A sink that fills a record, as the matcher does, and says whether the line
+// ends with its last item.
 class RecordSink {
  public:
-  explicit RecordSink(CameraRecord& record) : record_(record) {}
+  explicit RecordSink(CameraRecord& record, bool& line_ends)
+      : record_(record), line_ends_(line_ends) {}
 
   template <typename Window>
   void name(const Window& window, std::size_t length) {
@@ -257,10 +261,38 @@ class RecordSink {
     record_.*fields[index] = static_cast<std::int32_t>((magnitude ^ (0u - negative)) + negative);
   }
 
-  void finish(int) {}
+  void finish(int, bool line_ends) { line_ends_ = line_ends; }
 
  private:
   CameraRecord& record_;
+  bool& line_ends_;
+};
+
+// Both at once: a line's block, written as it is read, and its record.
+class BlockAndRecordSink {
+ public:
+  BlockAndRecordSink(char* out, CameraRecord& record, bool& line_ends)
+      : block_(out), record_(record, line_ends) {}
+  char* end() const { return block_.end(); }
+
+  template <typename Window>
+  void name(const Window& window, std::size_t length) {
+    block_.name(window, length);
+    record_.name(window, length);
+  }
+  template <int index>
+  void number(const char* text, std::size_t length) {
+    block_.number<index>(text, length);
+    record_.number<index>(text, length);
+  }
+  void finish(int items, bool line_ends) {
+    block_.finish(items, line_ends);
+    record_.finish(items, line_ends);
+  }
+
+ private:
+  BlockSink block_;
+  RecordSink record_;
 };
 
 // The usual layout of `text` into `record`, with `first` the window at its
@@ -268,7 +300,8 @@ class RecordSink {
 template <typename Window>
 int match(const Window& first, PaddedText text, CameraRecord& record) {
   if (text.size() == 0 || text.data()[0] != '"') return kUnusual;
-  RecordSink sink(record);
+  bool line_ends;
+  RecordSink sink(record, line_ends);
   return find(first, text, sink);
 }
 

@@ -72,8 +72,9 @@ class OutputBuffer {
   std::size_t used_ = 0;
 };
 
-// The read loop with `Window`'s lanes.
-template <typename Window>
+// The read loop with `Window`'s lanes; `observed`: with an observer, which the
+// loop without one (the command line's) never asks about.
+template <typename Window, bool observed>
 ConversionResult read_loop(ByteSource& input, ByteSink& output, Flush flush,
                            ConversionBuffers& buffers, PieceObserver* observer) {
   char* const buffer = buffers.input.data();
@@ -98,13 +99,29 @@ ConversionResult read_loop(ByteSource& input, ByteSink& output, Flush flush,
       const camera::PaddedText piece = rest.first(length);
       start += length;
       int items;
-      if (piece.data()[0] == '"' && observer == nullptr) {
+      if (piece.data()[0] == '"') {
         // A camera line of the usual layout: its block is written as it is
-        // read, copying the name and numbers as they stand, with no record.
+        // read, copying the name and numbers as they stand, with no record
+        // unless an observer wants one.
         if (const int error = out.make_room()) return {Outcome::kWriteFailed, error};
-        camera::usual_layout::BlockSink block(out.room());
-        if (camera::usual_layout::find(window, piece, block) != camera::kUnusual) {
-          out.add(block.end());
+        char* block_end = nullptr;
+        if constexpr (observed) {
+          bool line_ends;
+          camera::usual_layout::BlockAndRecordSink sink(out.room(), record, line_ends);
+          items = camera::usual_layout::find(window, piece, sink);
+          if (items != camera::kUnusual) {
+            block_end = sink.end();
+            camera::accept_camera_line(items, record);
+            observer->piece(piece.data(), length, items, record, line_ends);
+          }
+        } else {
+          camera::usual_layout::BlockSink sink(out.room());
+          if (camera::usual_layout::find(window, piece, sink) != camera::kUnusual) {
+            block_end = sink.end();
+          }
+        }
+        if (block_end != nullptr) {
+          out.add(block_end);
           if (flush == Flush::kEveryBlock) {
             if (const int error = out.drain()) return {Outcome::kWriteFailed, error};
           }
@@ -115,7 +132,7 @@ ConversionResult read_loop(ByteSource& input, ByteSink& output, Flush flush,
         items = camera::usual_layout::match_line(window, piece, record);
       }
       const bool accepted = camera::accept_camera_line(items, record);
-      if (observer != nullptr) observer->piece(piece.data(), length, items, record);
+      if constexpr (observed) observer->piece(piece.data(), length, items, record, false);
       if (!accepted) continue;
       if (const int error = out.append_block(record)) return {Outcome::kWriteFailed, error};
       if (flush == Flush::kEveryBlock) {
@@ -150,18 +167,24 @@ BRIVEL_PORTABLE_ENTRY ConversionResult convert_with_portable_kernel(ByteSource& 
                                                                     ByteSink& output, Flush flush,
                                                                     ConversionBuffers& buffers,
                                                                     PieceObserver* observer) {
-  return read_loop<camera::PortableWindow>(input, output, flush, buffers, observer);
+  return observer != nullptr
+             ? read_loop<camera::PortableWindow, true>(input, output, flush, buffers, observer)
+             : read_loop<camera::PortableWindow, false>(input, output, flush, buffers, observer);
 }
 #if defined(BRIVEL_HAS_X86_KERNELS)
 BRIVEL_SSE2_ENTRY ConversionResult convert_with_sse2_kernel(ByteSource& input, ByteSink& output,
                                                             Flush flush, ConversionBuffers& buffers,
                                                             PieceObserver* observer) {
-  return read_loop<camera::Sse2Window>(input, output, flush, buffers, observer);
+  return observer != nullptr
+             ? read_loop<camera::Sse2Window, true>(input, output, flush, buffers, observer)
+             : read_loop<camera::Sse2Window, false>(input, output, flush, buffers, observer);
 }
 BRIVEL_AVX2_ENTRY ConversionResult convert_with_avx2_kernel(ByteSource& input, ByteSink& output,
                                                             Flush flush, ConversionBuffers& buffers,
                                                             PieceObserver* observer) {
-  return read_loop<camera::Avx2Window>(input, output, flush, buffers, observer);
+  return observer != nullptr
+             ? read_loop<camera::Avx2Window, true>(input, output, flush, buffers, observer)
+             : read_loop<camera::Avx2Window, false>(input, output, flush, buffers, observer);
 }
 #endif
 #if defined(BRIVEL_HAS_SIMD128_KERNEL)
@@ -169,7 +192,9 @@ BRIVEL_SIMD128_ENTRY ConversionResult convert_with_simd128_kernel(ByteSource& in
                                                                   ByteSink& output, Flush flush,
                                                                   ConversionBuffers& buffers,
                                                                   PieceObserver* observer) {
-  return read_loop<camera::Simd128Window>(input, output, flush, buffers, observer);
+  return observer != nullptr
+             ? read_loop<camera::Simd128Window, true>(input, output, flush, buffers, observer)
+             : read_loop<camera::Simd128Window, false>(input, output, flush, buffers, observer);
 }
 #endif
 

@@ -63,9 +63,11 @@ class PieceObserver {
   virtual ~PieceObserver() = default;
   // `items` is what the matcher read (0 to 8); from 7 items on, `record` is the
   // camera whose block follows, its fov set as the acceptance rule sets it.
-  // `text` is valid only during the call.
+  // `line_ends`: the matcher knows that nothing but the line feed follows the
+  // last item it read (it knows it for the usual layout only: false says
+  // nothing). `text` is valid only during the call.
   virtual void piece(const char* text, std::size_t length, int items,
-                     const camera::CameraRecord& record) = 0;
+                     const camera::CameraRecord& record, bool line_ends) = 0;
 };
 
 // Reads `input` to its end, in pieces of one line each (a line longer than a

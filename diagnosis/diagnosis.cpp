@@ -140,7 +140,7 @@ std::string_view reason_code(Reason reason) {
 }
 
 void Diagnosis::piece(const char* text, std::size_t length, int items,
-                      const camera::CameraRecord& record) {
+                      const camera::CameraRecord& record, bool line_ends) {
   if (cut_pending_) settle_cut(text, length);
   if (items >= 7) {
     ++counts_.cameras;
@@ -148,7 +148,7 @@ void Diagnosis::piece(const char* text, std::size_t length, int items,
     if (!line_has_camera_) line_default_fov_ = items == 7;
     line_has_camera_ = true;
     listener_.camera(record, line_);
-    if (!quiet_) camera_piece(text, length, items);
+    if (!quiet_) camera_piece(text, length, items, line_ends);
   } else if (!continued_ && !quiet_) {
     // A later piece of a long line that is no camera line needs no word of
     // its own: the word for the line, if any, was the first piece's.
@@ -165,7 +165,7 @@ void Diagnosis::piece(const char* text, std::size_t length, int items,
   }
 }
 
-void Diagnosis::camera_piece(const char* text, std::size_t length, int items) {
+void Diagnosis::camera_piece(const char* text, std::size_t length, int items, bool line_ends) {
   const bool cut = length == kPiece && text[length - 1] != '\n';
   if (continued_) {
     words_.clear();
@@ -174,7 +174,7 @@ void Diagnosis::camera_piece(const char* text, std::size_t length, int items) {
            << " bytes in pieces, each as a line of its own, and the piece that starts here is a "
               "camera line";
     report(Reason::kCameraFromLaterPiece, text, length, 0);
-  } else if (!cut && plain_camera_line(text, length, items)) {
+  } else if (!cut && (line_ends || plain_camera_line(text, length, items))) {
     return;
   }
   read_by_the_rules(text, length, reading_);

@@ -72,17 +72,22 @@ class PiecewiseSource : public cli::ByteSource {
   std::size_t reads_ = 0;
 };
 
-// Hands each piece to the diagnosis, and counts those that give a camera
-// with the default fov.
+// Hands each piece to the diagnosis, counts those that give a camera with
+// the default fov, and checks the matcher's word that a line ends with its
+// last item.
 class Tee : public cli::PieceObserver {
  public:
   explicit Tee(cli::PieceObserver& inner) : inner_(inner) {}
-  void piece(const char* text, std::size_t length, int items,
-             const camera::CameraRecord& record) override {
+  void piece(const char* text, std::size_t length, int items, const camera::CameraRecord& record,
+             bool line_ends) override {
     default_fov += items == 7;
-    inner_.piece(text, length, items, record);
+    if (line_ends && !(items >= 7 && diagnosis::plain_camera_line(text, length, items))) {
+      wrong_ending = true;
+    }
+    inner_.piece(text, length, items, record, line_ends);
   }
   std::size_t default_fov = 0;
+  bool wrong_ending = false;
 
  private:
   cli::PieceObserver& inner_;
@@ -164,6 +169,7 @@ inline std::string disagreement(std::string_view input, const std::vector<std::s
   if (recorder.lines_ended != lines) return "not every line was ended once";
   if (counts.skipped_lines != recorder.skipped) return "skipped lines miscounted";
   if (counts.cameras_with_default_fov != tee.default_fov) return "default fov miscounted";
+  if (tee.wrong_ending) return "a line said to end with its last item goes on";
   if (counts.findings != recorder.findings) return "findings miscounted";
   if (counts.cameras < lines - counts.skipped_lines) return "fewer cameras than camera lines";
   // A Ctrl-Z's finding may stand on the line after the last one read.

@@ -159,8 +159,8 @@ TEST(Convert, SameOutputHoweverTheInputArrivesWithEveryKernel) {
 // Rebuilds the input from the pieces it is told of, and the output from their records.
 class RebuildingObserver : public cli::PieceObserver {
  public:
-  void piece(const char* text, std::size_t length, int items,
-             const camera::CameraRecord& record) override {
+  void piece(const char* text, std::size_t length, int items, const camera::CameraRecord& record,
+             bool) override {
     pieces.emplace_back(text, length);
     if (items < 7) return;
     char out[camera::kMaxBlockLength];
