@@ -141,6 +141,19 @@ std::string_view reason_code(Reason reason) {
 
 void Diagnosis::piece(const char* text, std::size_t length, int items,
                       const camera::CameraRecord& record, bool line_ends) {
+  if (line_ends && !continued_ && !cut_pending_ && text[length - 1] == '\n') {
+    // Nearly every piece: a whole camera line that ends with its last item,
+    // which nothing is to be said of.
+    ++counts_.cameras;
+    counts_.cameras_with_default_fov += items == 7;
+    ++counts_.lines;
+    input_offset_ += length;
+    listener_.camera(record, line_);
+    listener_.line_ended(line_,
+                         items == 7 ? LineOutcome::kCameraWithDefaultFov : LineOutcome::kCamera);
+    ++line_;
+    return;
+  }
   if (cut_pending_) settle_cut(text, length);
   if (items >= 7) {
     ++counts_.cameras;
