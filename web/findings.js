@@ -88,13 +88,18 @@ class FindingsList {
     this.list.setCount(shown.length);
   }
 
-  // The export hook: the text of every finding the filter keeps, as a Blob.
-  async exportBlob() {
+  // The export: what brivel-check prints for the list, in its format (each finding with its
+  // line and caret, then `summary`); with a filter, of the findings it keeps.
+  async exportBlob(summary) {
     const asked = this.asked;
-    const parts = [];
-    const done = await inSlices(this.shown.length, (k) => parts.push(findingLine(this.source.entry(this.shown[k]))),
-      () => asked !== this.asked);
-    return done ? new Blob(parts, { type: 'text/plain' }) : null;
+    const texts = this.shown.length > 0 ? this.source.texts(this.shown) : [];
+    const out = new Uint8Array(texts.reduce((sum, text) => sum + text.length, 0));
+    let at = 0;
+    const done = await inSlices(texts.length, (k) => {
+      out.set(texts[k], at);
+      at += texts[k].length;
+    }, () => asked !== this.asked);
+    return done ? new Blob([out, summary], { type: 'text/plain' }) : null;
   }
 
   createRow() {
@@ -130,23 +135,47 @@ class FindingsList {
   }
 }
 
-// The findings of the diagnosis, as the worker gathered them in columns.
-function libraryFindings(findings) {
-  const count = findings.line.length;
+// The findings of the diagnosis, as the worker gathered them in columns: for each, its code,
+// words, excerpt and text (as brivel-check prints it) one after the other in a pool of bytes.
+function libraryFindings(found) {
+  const count = found.line.length;
   const utf8 = new TextDecoder('utf-8');
-  const text = findings.text;
+  const pool = found.texts;
+  const start = (i) => (i === 0 ? 0 : found.textEnd[i - 1]);
   return {
     count,
     entry(i) {
-      const start = i === 0 ? 0 : findings.excerptEnd[i - 1];
-      const whole = findings.whole[i];
+      const flags = found.flags[i];
       return {
-        line: findings.line[i], column: findings.column[i],
-        code: utf8.decode(text.subarray(start, findings.codeEnd[i])),
-        reason: utf8.decode(text.subarray(findings.codeEnd[i], findings.wordsEnd[i])),
-        excerpt: text.subarray(findings.wordsEnd[i], findings.excerptEnd[i]),
-        mark: findings.mark[i], startsLine: (whole & 1) !== 0, endsLine: (whole & 2) !== 0,
+        line: found.line[i], column: found.column[i],
+        code: utf8.decode(pool.subarray(start(i), found.codeEnd[i])),
+        reason: utf8.decode(pool.subarray(found.codeEnd[i], found.wordsEnd[i])),
+        excerpt: pool.subarray(found.wordsEnd[i], found.excerptEnd[i]),
+        mark: found.mark[i], startsLine: (flags & 1) !== 0, endsLine: (flags & 2) !== 0,
       };
     },
+    // The text of each finding `order` names, as brivel-check prints it.
+    texts: (order) => Array.from(order, (i) => pool.subarray(found.excerptEnd[i], found.textEnd[i])),
   };
+}
+
+// The findings on lines that gave no camera, where the rules read x and y: where the camera
+// would stand, for the map. { count, x, y, finding (the index of each in the findings) }.
+function nearMisses(found) {
+  const finding = [];
+  for (let i = 0; i < found.line.length; ++i) if (found.flags[i] & 4) finding.push(i);
+  return {
+    count: finding.length,
+    x: Int32Array.from(finding, (i) => found.x[i]),
+    y: Int32Array.from(finding, (i) => found.y[i]),
+    finding: Uint32Array.from(finding),
+  };
+}
+
+// In Windows text, the finding that says where a Ctrl-Z ended the list and what it cut off:
+// the diagnosis makes it last, at the end of the list.
+function ctrlZFinding(found) {
+  const all = libraryFindings(found);
+  const last = all.count > 0 ? all.entry(all.count - 1) : null;
+  return last && last.code === 'ctrl-z' ? last : null;
 }

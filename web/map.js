@@ -1,7 +1,8 @@
 // The map: every camera seen from above (+y up), on a canvas. Near enough,
 // each is a marker at (x, y) with an arrow for its yaw and a wedge for its fov;
 // where more cameras are in sight than can be told apart, their density is
-// drawn instead. It pans by drag and arrow keys and zooms by wheel, pinch and
+// drawn instead. Lines meant as cameras but skipped are drawn where their x
+// and y put them, when they are few enough in sight to tell apart. It pans by drag and arrow keys and zooms by wheel, pinch and
 // + and -. The first half of this file is arithmetic (ticks, their labels, the
 // view, density), which tests/web/page_logic_test.mjs runs under node.
 'use strict';
@@ -37,13 +38,14 @@ function tickLabels(values, step) {
   return values.map((v) => (v === 0 ? '0' : (v / size).toFixed(decimals) + suffix));
 }
 
-// The smallest box around the first `count` cameras, or null when there are none.
-function cameraBounds(xs, ys, count) {
-  if (count === 0) return null;
-  let x0 = Infinity;
-  let x1 = -Infinity;
-  let y0 = Infinity;
-  let y1 = -Infinity;
+// The smallest box around the first `count` points, and `around` (a box, or null), or null
+// when there are none.
+function cameraBounds(xs, ys, count, around = null) {
+  if (count === 0) return around;
+  let x0 = around ? around.x0 : Infinity;
+  let x1 = around ? around.x1 : -Infinity;
+  let y0 = around ? around.y0 : Infinity;
+  let y1 = around ? around.y1 : -Infinity;
   for (let i = 0; i < count; ++i) {
     const x = xs[i];
     const y = ys[i];
@@ -132,14 +134,19 @@ function nearestCamera(xs, ys, count, view, width, height, sx, sy, radius) {
 class CameraMap {
   // root: the focusable map element, holding a canvas and a layer for the tick labels;
   // note: where to say how many cameras are in sight, and how they are drawn.
-  constructor(root, note, onSelect) {
+  // onSelect(index, missed): a camera was chosen (-1: none; `missed`: a pick found nothing);
+  // onNearMiss(k): the near miss k was.
+  constructor(root, note, onSelect, onNearMiss) {
     this.root = root;
     this.note = note;
     this.canvas = root.querySelector('canvas');
     this.ticks = root.querySelector('.ticks');
     this.onSelect = onSelect;
+    this.onNearMiss = onNearMiss;
     this.cameras = null;
     this.count = 0;
+    this.misses = { count: 0 };
+    this.selectedMiss = -1;
     this.view = { cx: 0, cy: 0, scale: 1 };
     this.selected = -1;
     this.pending = 0;
@@ -150,11 +157,15 @@ class CameraMap {
     this.listen();
   }
 
-  setCameras(cameras, count) {
+  // The cameras, and the near misses that have a place: { count, x, y }; `bounds`, the cameras'
+  // box, if it is known already.
+  setCameras(cameras, count, misses = { count: 0 }, bounds = cameraBounds(cameras.x, cameras.y, count)) {
     this.cameras = cameras;
     this.count = count;
+    this.misses = misses;
     this.selected = -1;
-    this.bounds = cameraBounds(cameras.x, cameras.y, count);
+    this.selectedMiss = -1;
+    this.bounds = cameraBounds(misses.x, misses.y, misses.count, bounds);
     this.fit();
   }
 
@@ -194,6 +205,7 @@ class CameraMap {
   // sight, and tells whoever listens (`missed`: a pick found no camera).
   select(index, { centre = false, tell = true, missed = false } = {}) {
     this.selected = index;
+    this.selectedMiss = -1;
     if (index >= 0) {
       const { plotWidth, plotHeight } = this.layout();
       const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, this.cameras.x[index], this.cameras.y[index]);
@@ -205,11 +217,25 @@ class CameraMap {
     if (tell) this.onSelect(index, missed);
   }
 
-  // Selects the camera nearest to (sx, sy) in plot coordinates, or says there is none there.
+  // Selects the camera nearest to (sx, sy) in plot coordinates, or the near miss drawn there
+  // when it is nearer, or says there is none there.
   pick(sx, sy) {
     const { plotWidth, plotHeight } = this.layout();
     const c = this.cameras;
     const found = c ? nearestCamera(c.x, c.y, this.count, this.view, plotWidth, plotHeight, sx, sy, MAP_PICK_RADIUS) : -1;
+    const m = this.misses;
+    const miss = this.missesShown ? nearestCamera(m.x, m.y, m.count, this.view, plotWidth, plotHeight, sx, sy, MAP_PICK_RADIUS) : -1;
+    const distance = (x, y) => {
+      const [px, py] = toScreen(this.view, plotWidth, plotHeight, x, y);
+      return Math.hypot(px - sx, py - sy);
+    };
+    if (miss >= 0 && (found < 0 || distance(m.x[miss], m.y[miss]) < distance(c.x[found], c.y[found]))) {
+      this.selected = -1;
+      this.selectedMiss = miss;
+      this.redraw();
+      this.onNearMiss(miss);
+      return;
+    }
     this.select(found, { missed: found < 0 });
   }
 
@@ -272,8 +298,11 @@ class CameraMap {
     this.dense = grid.inView > MAP_DETAIL_LIMIT;
     if (this.dense) this.drawDensity(g, grid, colour('--map-dense'));
     else this.drawCameras(g, plotWidth, plotHeight, colour);
-    if (this.selected >= 0) {
-      const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, c.x[this.selected], c.y[this.selected]);
+    this.missesShown = this.drawNearMisses(g, plotWidth, plotHeight, colour);
+    const ring = this.selected >= 0 ? [c.x[this.selected], c.y[this.selected]]
+      : this.selectedMiss >= 0 ? [this.misses.x[this.selectedMiss], this.misses.y[this.selectedMiss]] : null;
+    if (ring) {
+      const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, ...ring);
       g.lineWidth = 2.5;
       g.strokeStyle = colour('--map-selected');
       g.beginPath();
@@ -296,9 +325,12 @@ class CameraMap {
     g.strokeRect(left + 0.5, top + 0.5, plotWidth - 1, plotHeight - 1);
     this.root.dataset.inView = grid.inView;
     const n = (v) => v.toLocaleString('en');
-    this.note.textContent = this.dense ? `${n(grid.inView)} of ${n(this.count)} cameras in sight, drawn as density: ` +
+    const misses = this.misses.count === 0 ? ''
+      : this.missesShown ? ` Near misses (skipped lines) in sight: ${n(this.missesInView)} of ${n(this.misses.count)}.`
+        : ` More than ${n(MAP_DETAIL_LIMIT)} near misses (skipped lines) in sight: zoom in to see them.`;
+    this.note.textContent = (this.dense ? `${n(grid.inView)} of ${n(this.count)} cameras in sight, drawn as density: ` +
       `the darkest squares of ${MAP_DENSITY_CELL} px hold ${n(grid.largest)}. Zoom in to see each camera.`
-      : `${n(grid.inView)} of ${n(this.count)} cameras in sight.`;
+      : `${n(grid.inView)} of ${n(this.count)} cameras in sight.`) + misses;
   }
 
   // Darker where more cameras are, on a logarithmic scale so that lone cameras still show.
@@ -360,6 +392,33 @@ class CameraMap {
       g.fill();
       g.stroke();
     }
+  }
+
+  // The near misses in sight, each a diamond where its line's x and y put it, when there are few
+  // enough to tell apart; returns whether they were drawn.
+  drawNearMisses(g, plotWidth, plotHeight, colour) {
+    const m = this.misses;
+    const shown = [];
+    for (let i = 0; i < m.count && shown.length <= 2 * MAP_DETAIL_LIMIT; ++i) {
+      const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, m.x[i], m.y[i]);
+      if (sx >= -6 && sy >= -6 && sx <= plotWidth + 6 && sy <= plotHeight + 6) shown.push(sx, sy);
+    }
+    this.missesInView = shown.length / 2;
+    if (this.missesInView > MAP_DETAIL_LIMIT) return false;
+    g.fillStyle = colour('--map-miss');
+    g.strokeStyle = '#fff';
+    g.lineWidth = 1;
+    for (let k = 0; k < shown.length; k += 2) {
+      g.beginPath();
+      g.moveTo(shown[k], shown[k + 1] - 5);
+      g.lineTo(shown[k] + 5, shown[k + 1]);
+      g.lineTo(shown[k], shown[k + 1] + 5);
+      g.lineTo(shown[k] - 5, shown[k + 1]);
+      g.closePath();
+      g.fill();
+      g.stroke();
+    }
+    return true;
   }
 
   // The tick labels as elements over the canvas, reused from one drawing to the next.

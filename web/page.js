@@ -9,19 +9,22 @@ const PREVIEW_BLOCKS = 200;
 // brivel_wasm.js and example.js hold their bytes in base64: a page opened from the disk may not fetch a file.
 const fromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
 const wasmModule = WebAssembly.compile(fromBase64(BRIVEL_WASM_BASE64));
-// The workers' scripts from their source on this page, for the same reason.
-const scriptUrl = (source) => URL.createObjectURL(new Blob([`(${source})()`], { type: 'text/javascript' }));
-const workerUrl = scriptUrl(brivelWorker);
-const collectorUrl = scriptUrl(brivelCollector);
+// The worker's script from its source on this page, for the same reason.
+const workerUrl = URL.createObjectURL(new Blob([`(${brivelWorker})((${brivelColumns})())`], { type: 'text/javascript' }));
+const columns = brivelColumns();
 
-let current = null;  // { input (a Blob), name }: the last input, converted again when the line ends change
-let worker = null;   // the conversion under way, if any: { converter, collector }
-let output = null;   // the blocks of the last conversion: a promise of a Blob
+// The last input, converted again when the line ends change: { input (a Blob), name, note (what
+// the page changed in it, if anything) }.
+let current = null;
+let worker = null;   // the pass under way, if any
+let output = null;   // the blocks of the last conversion, for the download: a promise of a Blob
 let cameras = null;  // its cameras, in typed arrays
+let result = null;   // what the last conversion found
 let conversions = 0; // conversions begun
+let spare = null;    // a worker started ahead of the next pass, which then need not wait for it
 
 const count = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
-const map = new CameraMap($('map'), $('map-note'), (index, missed) => chosen(index, map, missed));
+const map = new CameraMap($('map'), $('map-note'), (index, missed) => chosen(index, map, missed), (k) => chosenMiss(k));
 const table = new CameraTable($('cameras-section'), (index) => chosen(index, table));
 const findings = new FindingsList($('misses-section'));
 
@@ -34,15 +37,22 @@ function entName(inputName) {
 function chosen(index, by, missed = false) {
   if (by !== map) map.select(index, { centre: true, tell: false });
   if (by !== table) table.select(index, false);
-  const details = $('camera-details');
   if (index < 0) {
-    details.innerHTML = `<p class="hint">${missed ? 'No camera there: move the map or zoom in.' : 'No camera chosen.'}</p>`;
+    showNoCamera(missed);
     return;
   }
   const c = cameras;
   const fields = [['Name', `"${cameraName(c, index, new TextDecoder('utf-8'))}"`], ['Line', c.line[index]],
     ['Origin', `${c.x[index]} ${c.y[index]} ${c.z[index]}`], ['Angles', `${c.pitch[index]} ${c.yaw[index]} ${c.roll[index]}`],
     ['Fov', c.fov[index]]];
+  showDetails(fields);
+}
+
+function showNoCamera(missed = false) {
+  $('camera-details').innerHTML = `<p class="hint">${missed ? 'No camera there: move the map or zoom in.' : 'No camera chosen.'}</p>`;
+}
+
+function showDetails(fields) {
   const list = document.createElement('dl');
   for (const [name, value] of fields) {
     const pair = document.createElement('div');
@@ -53,7 +63,17 @@ function chosen(index, by, missed = false) {
     pair.append(term, data);
     list.append(pair);
   }
-  details.replaceChildren(list);
+  $('camera-details').replaceChildren(list);
+}
+
+// A near miss chosen on the map: its line, and why it gave no camera.
+function chosenMiss(k) {
+  table.select(-1, false);
+  const found = result.findings;
+  const i = map.misses.finding[k];
+  const entry = libraryFindings(found).entry(i);
+  showDetails([['Skipped line', entry.line], ['Column', entry.column], ['x and y read', `${found.x[i]} ${found.y[i]}`],
+    ['Why', entry.reason]]);
 }
 
 // Progress on the bar; the status line (a live region) only at each new step, so that a screen reader is not flooded.
@@ -63,72 +83,121 @@ function showStatus(text, done = null) {
   if ($('status').textContent !== text) $('status').textContent = text;
 }
 
+function takeWorker() {
+  const taken = spare || new Worker(workerUrl);
+  spare = null;
+  return taken;
+}
+
+// The module run once on a list of the page's making (the example, over and over), in both
+// modes, as soon as it is compiled: see brivelWorker's "warm". The worker then waits as the spare.
+async function warmUp() {
+  const module = await wasmModule;
+  const example = fromBase64(BRIVEL_EXAMPLE_BASE64);
+  const input = new Blob(Array(500).fill(example));
+  const warming = new Worker(workerUrl);
+  let left = 2;
+  warming.onmessage = (event) => {
+    if (event.data.kind !== 'warm' || --left > 0) return;
+    if (spare) warming.terminate();
+    else spare = warming;
+  };
+  for (const windowsText of [false, true]) warming.postMessage({ module, input, windowsText, name: 'warm', pass: 'warm' });
+}
+warmUp();
+
 function stop() {
-  if (worker) {
-    worker.converter.terminate();
-    worker.collector.terminate();
-  }
+  if (worker) worker.terminate();
   worker = null;
+}
+
+// Runs one pass of the worker over the current input: resolves to its last message. `onProgress`
+// and `onCameras` are told of the others.
+function pass(module, kind, onProgress = () => {}, onCameras = () => {}) {
+  const { input, name } = current;
+  const mine = takeWorker();
+  worker = mine;
+  return new Promise((resolve, reject) => {
+    mine.onmessage = (event) => {
+      if (event.data.kind === 'progress') return onProgress(event.data);
+      if (event.data.kind === 'cameras') {
+        onCameras(event.data);
+        // The buffer goes back, to be filled again.
+        mine.postMessage({ kind: 'spare', buffer: event.data.buffer }, [event.data.buffer]);
+        return;
+      }
+      mine.terminate();
+      if (worker === mine) worker = null;
+      if (event.data.kind === 'failed') reject(new Error(event.data.message));
+      else resolve(event.data);
+    };
+    mine.postMessage({ module, input, windowsText: $('windows').checked, name, pass: kind });
+  });
 }
 
 async function convert() {
   if (!current) return;
   stop();
+  output = null;
   const module = await wasmModule;
   stop();
   const run = ++conversions;
+  const stale = () => run !== conversions;
   const { input, name } = current;
-  const windowsText = $('windows').checked;
   const started = performance.now();
   const n = input.size;
   const size = n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : `${(n / 1e6).toFixed(1)} MB`;
   for (const id of ['result', 'map-section', 'cameras-section', 'misses-section']) $(id).hidden = true;
-  showStatus(`Reading ${name} (${size})…`, 0);
-  const mine = { converter: new Worker(workerUrl), collector: new Worker(collectorUrl) };
-  worker = mine;
-  // The blocks go from the converter to the collector. The page shows the rest of the result
-  // as soon as the converter is done, while the collector may still be making the Blob.
-  const blocks = new MessageChannel();
-  mine.collector.postMessage(blocks.port2, [blocks.port2]);
-  const blob = new Promise((resolve) => (mine.collector.onmessage = (event) => resolve(event.data)));
-  mine.converter.onmessage = async (event) => {
-    if (worker !== mine) return;
-    const message = event.data;
-    if (message.kind === 'progress') {
-      const reading = message.phase === 'reading';
-      showStatus(`${reading ? 'Reading' : 'Converting'} ${name} (${size})…`,
-        (reading ? 0 : 0.1) + (reading ? 0.1 : 0.9) * (message.done / Math.max(message.total, 1)));
-    } else if (message.kind === 'done') {
-      mine.converter.terminate();
-      mine.done = true;
-      output = blob;
-      document.body.dataset.outputPending = 'yes';
-      // The collector stays until the next conversion: the Blob's bytes may still be on their way from it.
-      blob.then(() => {
-        if (worker === mine) delete document.body.dataset.outputPending;
-      });
-      const seconds = ((performance.now() - started) / 1000).toFixed(2);
-      // For a test, or anyone timing a large list: whether the result is still being drawn, how many
-      // runs have ended, the last in how long.
-      document.body.dataset.drawing = 'yes';
-      show(message, () => run !== conversions).then(() => {
-        requestAnimationFrame(() => requestAnimationFrame(() => delete document.body.dataset.drawing));
-      });
-      showStatus(`Converted ${name} (${size}) in ${seconds} s: ${$('counts').textContent}.`);
-      document.body.dataset.runs = Number(document.body.dataset.runs || 0) + 1;
-      document.body.dataset.seconds = seconds;
-    } else {
-      stop();
-      showStatus(`Could not convert ${name}: ${message.message}`);
-      document.body.dataset.failed = message.message;
-    }
-  };
-  mine.converter.postMessage({ module, input, windowsText, collector: blocks.port1 }, [blocks.port1]);
+  showStatus(`Converting ${name} (${size})…`, 0);
+  let found;
+  const store = columns.cameraColumns(n);
+  let bounds = null;  // of the cameras so far, for the map
+  try {
+    found = await pass(module, 'look', (message) => {
+      if (!stale()) showStatus(`Converting ${name} (${size})…`, message.done / Math.max(message.total, 1));
+    }, ({ buffer, count }) => {
+      columns.appendCameras(store, buffer, count);
+      const batch = columns.cameraBatch(buffer, count);
+      bounds = cameraBounds(batch.x, batch.y, count, bounds);
+    });
+  } catch (error) {
+    if (stale()) return;
+    showStatus(`Could not convert ${name}: ${error.message}`);
+    document.body.dataset.failed = error.message;
+    return;
+  }
+  if (stale()) return;
+  const seconds = ((performance.now() - started) / 1000).toFixed(2);
+  // For a test, or anyone timing a large list: whether the result is still being drawn, how many
+  // runs have ended, the last in how long, and the module's share of it.
+  document.body.dataset.drawing = 'yes';
+  document.body.dataset.runs = Number(document.body.dataset.runs || 0) + 1;
+  document.body.dataset.seconds = seconds;
+  document.body.dataset.moduleSeconds = (found.timing.moduleMs / 1000).toFixed(3);
+  document.body.dataset.outputPending = 'yes';
+  found.cameras = store.views('names');
+  found.bounds = bounds;
+  const drawn = show(found, stale);
+  showStatus(`Converted ${name} (${size}) in ${seconds} s: ${$('counts').textContent}.`);
+  await drawn;
+  if (stale()) return;
+  await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+  delete document.body.dataset.drawing;
+  // The blocks for the download, once the result is on the screen: a second pass that
+  // writes them rather than holding them all from the first.
+  output = pass(module, 'blocks').then((blocks) => {
+    if (blocks.outputLength !== found.outputLength) throw new Error(`${name} changed since it was converted: convert it again`);
+    return blocks.blob;
+  });
+  output.catch((error) => !stale() && showStatus(`Could not make the download: ${error.message}`))
+    .finally(() => !stale() && delete document.body.dataset.outputPending);
+  if (!spare) spare = new Worker(workerUrl);
 }
 
 function cancel() {
-  if (!worker || worker.done) return;
+  if (!worker || $('progress-row').hidden) return;
   stop();
+  ++conversions;
   showStatus(`Cancelled: ${current.name} was not converted.`);
   document.body.dataset.cancelled = Number(document.body.dataset.cancelled || 0) + 1;
   $('choose').focus();
@@ -136,14 +205,16 @@ function cancel() {
 
 // The result, drawn a part at a time, so that no part holds up the page for long. Stops
 // if `stale()` (another conversion began meanwhile).
-async function show(result, stale) {
-  cameras = result.cameras;
-  $('counts').textContent = `${count(result.cameraLines, 'camera line', 'camera lines')}, ` +
-    `${count(result.skippedLines, 'line', 'lines')} skipped`;
+async function show(found, stale) {
+  result = found;
+  cameras = found.cameras;
+  $('counts').textContent = `${count(found.cameraLines, 'camera line', 'camera lines')}, ` +
+    `${count(found.skippedLines, 'line', 'lines')} skipped`;
   $('download-name').textContent = entName(current.name);
+  showVerdict(found);
 
   // The start of the blocks: whole blocks, up to a few hundred.
-  const text = new TextDecoder('utf-8').decode(result.preview);
+  const text = new TextDecoder('utf-8').decode(found.preview);
   const blockEnd = $('windows').checked ? '}\r\n' : '}\n';
   let end = 0;
   for (let shown = 0; shown < PREVIEW_BLOCKS; ++shown) {
@@ -152,19 +223,19 @@ async function show(result, stale) {
     end = next + blockEnd.length;
   }
   $('blocks').textContent = text.slice(0, end);
-  $('blocks-more').textContent = result.outputLength > result.preview.length || end < text.length
-    ? `The start of the blocks; all ${result.outputLength.toLocaleString('en')} bytes are in the download.` : '';
+  $('blocks-more').textContent = found.outputLength > found.preview.length || end < text.length
+    ? `The start of the blocks; all ${found.outputLength.toLocaleString('en')} bytes are in the download.` : '';
   $('result').hidden = false;
 
   const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
   const cameraCount = cameras.line.length;
-  const misses = libraryFindings(result.findings);
+  const misses = libraryFindings(found.findings);
   const steps = [
     () => ($('map-section').hidden = false),
-    () => map.setCameras(cameras, cameraCount),
+    () => map.setCameras(cameras, cameraCount, nearMisses(found.findings), found.bounds),
     () => ($('cameras-section').hidden = cameraCount === 0),
     () => table.setCameras(cameras, cameraCount),
-    () => chosen(-1, null),
+    () => showNoCamera(),
     () => ($('misses-section').hidden = misses.count === 0),
     () => findings.setFindings(misses),
   ];
@@ -175,9 +246,84 @@ async function show(result, stale) {
   }
 }
 
-function take(input, name) {
-  current = { input, name };
+// What the list is as a whole, when that is the first thing to know, and what the page changed
+// in it; in Windows text, where a Ctrl-Z ended it.
+function showVerdict(found) {
+  const box = $('verdict');
+  const words = [];
+  if (current.note) words.push(current.note);
+  if (found.verdictWords) words.push(found.verdictWords);
+  const fixable = found.verdict === 'utf16' || found.verdict === 'utf8-byte-order-mark';
+  $('verdict-words').textContent = words.join(' ');
+  $('as-utf8').hidden = !fixable;
+  $('as-utf8').textContent = found.verdict === 'utf16' ? 'Convert it from UTF-16 to UTF-8' : 'Convert it as UTF-8, without the BOM';
+  $('save-utf8').hidden = !current.note;
+  box.hidden = words.length === 0;
+  box.dataset.verdict = found.verdict;
+  const ctrlZ = ctrlZFinding(found.findings);
+  $('ctrl-z-note').hidden = !ctrlZ;
+  $('ctrl-z-note').textContent = ctrlZ ? `Line ${ctrlZ.line}, column ${ctrlZ.column}: ${ctrlZ.reason}.` : '';
+}
+
+function take(input, name, note = '') {
+  current = { input, name, note };
   convert();
+}
+
+// The one-click fix for a list that brivel cannot read as it is: the same text as UTF-8,
+// without a byte-order mark. It says what it changed.
+async function convertAsUtf8() {
+  const { input, name } = current;
+  const bytes = (n) => `${n.toLocaleString('en')} ${n === 1 ? 'byte' : 'bytes'}`;
+  let fixed;
+  let note;
+  if (result.verdict === 'utf8-byte-order-mark') {
+    fixed = input.slice(3);
+    note = `The page dropped the byte-order mark (the 3 bytes EF BB BF) from the start of ${name} and changed ` +
+      'nothing else. What follows is what brivel gives for the list saved as UTF-8 without a BOM ' +
+      `(as after sed '1s/^\\xEF\\xBB\\xBF//' ${name} > ${utf8Name(name)}).`;
+  } else {
+    showStatus(`Converting ${name} from UTF-16 to UTF-8…`);
+    let converted;
+    try {
+      converted = await utf16ToUtf8(input);
+    } catch (error) {
+      showStatus(`Could not convert ${name} to UTF-8: ${error.message}`);
+      return;
+    }
+    fixed = converted.blob;
+    note = `The page converted ${name} from UTF-16 (${converted.endian}${converted.mark ? ', with a byte-order mark, which it dropped' : ''}) ` +
+      `to UTF-8: ${bytes(input.size)} became ${bytes(fixed.size)}, the same text. What follows is what brivel gives ` +
+      `for the list saved as UTF-8 (as after iconv -f ${converted.mark ? 'UTF-16' : converted.iconv} -t UTF-8 ${name} > ${utf8Name(name)}).`;
+  }
+  take(fixed, name, note);
+}
+
+const utf8Name = (name) => `${name.replace(/\.[^./\\]*$/, '') || 'cameras'}-utf8.txt`;
+
+// UTF-16 text as UTF-8, decoded a part at a time so that the page is never held up for long.
+// The byte order is its byte-order mark's, or where the NUL bytes of ASCII characters stand.
+async function utf16ToUtf8(blob) {
+  const head = new Uint8Array(await blob.slice(0, 64).arrayBuffer());
+  const mark = (head[0] === 0xff && head[1] === 0xfe) || (head[0] === 0xfe && head[1] === 0xff);
+  let bigEndian = head[0] === 0xfe && head[1] === 0xff;
+  if (!mark) {
+    let evenZeros = 0;
+    for (let i = 0; i < head.length; i += 2) evenZeros += head[i] === 0 ? 1 : 0;
+    bigEndian = evenZeros > head.length / 4;
+  }
+  const label = bigEndian ? 'utf-16be' : 'utf-16le';
+  const decoder = new TextDecoder(label, { fatal: true });
+  const encoder = new TextEncoder();
+  const parts = [];
+  const reader = blob.stream().getReader();
+  for (;;) {
+    const { done, value } = await reader.read();
+    parts.push(encoder.encode(decoder.decode(done ? undefined : value, { stream: !done })));
+    if (done) break;
+    await new Promise((resolve) => setTimeout(resolve, 0));
+  }
+  return { blob: new Blob(parts), mark, endian: bigEndian ? 'big-endian' : 'little-endian', iconv: label.toUpperCase() };
 }
 
 $('choose').addEventListener('click', () => $('file').click());
@@ -221,13 +367,17 @@ function saveAs(blob, name) {
 }
 
 $('download').addEventListener('click', () => {
-  if (output) output.then((blob) => saveAs(blob, entName(current.name)));
+  if (!output) return;
+  if (document.body.dataset.outputPending) showStatus('Preparing the download…');
+  output.then((blob) => saveAs(blob, entName(current.name)));
 });
 
 $('misses-export').addEventListener('click', async () => {
-  const blob = await findings.exportBlob();
-  if (blob) saveAs(blob, entName(current.name).replace(/\.ent$/, '-skipped.txt'));
+  const blob = await findings.exportBlob(result.summary);
+  if (blob) saveAs(blob, entName(current.name).replace(/\.ent$/, '-check.txt'));
 });
+$('as-utf8').addEventListener('click', convertAsUtf8);
+$('save-utf8').addEventListener('click', () => saveAs(current.input, utf8Name(current.name)));
 
 $('map-zoom-in').addEventListener('click', () => map.zoom(1.5));
 $('map-zoom-out').addEventListener('click', () => map.zoom(1 / 1.5));

@@ -1,186 +1,290 @@
-// Converts one input in a worker, so that the page stays responsive while a
+// Converts one list in a worker, so that the page stays responsive while a
 // large list converts. The page starts the worker from this function's source
 // (see page.js): a page opened from the disk may not load a worker script from
 // a file. Nothing else on the page is in scope here.
 //
-// The page hands over the list as a Blob (a chosen file, or the pasted text):
-// the worker reads it straight into the module's memory, so the page never
-// holds or copies its bytes. The blocks go as they come, a few MB at a time
-// and transferred rather than copied, to a second worker (brivelCollector)
-// that joins them into the output Blob meanwhile: this worker never holds
-// more than one part, and the page gets the Blob as soon as the last part is in.
-// The cameras and findings are gathered in typed arrays, which
-// are transferred to the page at the end: a million cameras are a few tens of
-// MB, not a million objects.
-function brivelWorker() {
-  'use strict';
-  const PREVIEW_BYTES = 64 * 1024;
-  const OUTPUT_PART = 4 << 20;  // bytes of blocks gathered before they go to the collector
-  const READ_PART = 256 << 20;  // bytes of the input read at a time: one read is quickest, up to a point
+// The page hands over the list as a Blob (a chosen file, or the pasted text),
+// and the worker streams it into the module a part at a time: the next part is
+// read while one converts, into the same two buffers over and over, so the
+// list is never whole in memory and no memory is taken afresh for its parts.
+// A worker makes one of two passes:
+//  - "look", for what the page shows: the cameras, to the page as they come
+//    in batches of thousands (in columns, a typed array per field), and at the
+//    end the counts, the start of the blocks and the findings;
+//  - "blocks", for the download: the blocks into a Blob, made once the page
+//    has drawn the result;
+//  - "warm", the first, on a list of the page's making, for no result: the
+//    browser compiles the module's busiest code anew, optimized, only once it
+//    has run for a while, and the page's first list should not wait for that.
 
-  // Columns of typed arrays, one per field, and a pool of bytes (names, lines)
-  // that `end` columns point into. They grow by doubling; `finish` trims them.
-  function table(fields, capacity = 4096) {
-    const columns = {};
-    for (const [name, Type] of Object.entries(fields)) columns[name] = new Type(capacity);
-    return { columns, count: 0, capacity, pool: new Uint8Array(capacity * 16), poolLength: 0 };
-  }
-  function reserve(t, bytes) {
-    if (t.count === t.capacity) {
-      t.capacity *= 2;
-      for (const [name, column] of Object.entries(t.columns)) {
-        t.columns[name] = new column.constructor(t.capacity);
-        t.columns[name].set(column);
+// What the page and the worker share: their columns, and how a batch of
+// cameras goes from one to the other. Both run it: the page as it is, the
+// worker from its source (see page.js).
+function brivelColumns() {
+  'use strict';
+  // Columns of typed arrays, one per field, and a pool of bytes (names, texts)
+  // that `...End` columns point into: a million rows are a few tens of MB, not a
+  // million objects. They grow by doubling; `views` gives the filled part.
+  // (The page keeps its cameras in one, the worker its findings.)
+  class ColumnTable {
+    constructor(fields, capacity, poolCapacity) {
+      this.columns = {};
+      for (const [name, Type] of Object.entries(fields)) this.columns[name] = new Type(Math.max(capacity, 16));
+      this.count = 0;
+      this.pool = new Uint8Array(Math.max(poolCapacity, 256));
+      this.poolLength = 0;
+    }
+
+    // Room for `rows` more rows and `bytes` more bytes in the pool.
+    reserve(rows, bytes) {
+      const wanted = this.count + rows;
+      for (const [name, column] of Object.entries(this.columns)) {
+        if (wanted <= column.length) break;  // (all columns are as long)
+        const larger = new column.constructor(Math.max(column.length * 2, wanted));
+        larger.set(column.subarray(0, this.count));
+        this.columns[name] = larger;
+      }
+      if (this.poolLength + bytes > this.pool.length) {
+        const larger = new Uint8Array(Math.max(this.pool.length * 2, this.poolLength + bytes));
+        larger.set(this.pool.subarray(0, this.poolLength));
+        this.pool = larger;
       }
     }
-    if (t.poolLength + bytes > t.pool.length) {
-      const larger = new Uint8Array(Math.max(t.pool.length * 2, t.poolLength + bytes));
-      larger.set(t.pool.subarray(0, t.poolLength));
-      t.pool = larger;
+
+    // Appends `bytes` to the pool; returns the pool's new length.
+    keep(bytes) {
+      this.pool.set(bytes, this.poolLength);
+      this.poolLength += bytes.length;
+      return this.poolLength;
     }
-    return t.count++;
+
+    // The filled part of each column, and of the pool as `poolName`.
+    views(poolName) {
+      const result = { [poolName]: this.pool.subarray(0, this.poolLength) };
+      for (const [name, column] of Object.entries(this.columns)) result[name] = column.subarray(0, this.count);
+      return result;
+    }
   }
-  function finish(t, poolName) {
-    const result = { [poolName]: t.pool.slice(0, t.poolLength) };
-    for (const [name, column] of Object.entries(t.columns)) result[name] = column.slice(0, t.count);
-    return result;
+
+  // A batch of cameras as the worker hands it to the page, in one buffer: the
+  // columns line (Float64), x, y, z, pitch, yaw, roll, fov (Int32) and nameEnd
+  // (Uint32, from the batch's first name), `count` of each, then the names.
+  const CAMERA_FIELDS = ['x', 'y', 'z', 'pitch', 'yaw', 'roll', 'fov'];
+  const CAMERA_BATCH_BYTES = 56 * 16384;  // the module's batches, of 16384 cameras and their names
+  function cameraBatch(buffer, count) {
+    const batch = { line: new Float64Array(buffer, 0, count), nameEnd: new Uint32Array(buffer, 36 * count, count) };
+    CAMERA_FIELDS.forEach((name, k) => (batch[name] = new Int32Array(buffer, (8 + 4 * k) * count, count)));
+    return batch;
   }
+  // The names of a filled batch.
+  const batchNames = (buffer, count) => new Uint8Array(buffer, 40 * count, count > 0 ? new Uint32Array(buffer, 36 * count, count)[count - 1] : 0);
+  // Room for its cameras in a list of `size` bytes of usual lines, which grows if need be.
+  function cameraColumns(size) {
+    const rows = Math.min(Math.ceil(size / 48), 4 << 20);
+    const fields = { line: size < 2 ** 32 ? Uint32Array : Float64Array, nameEnd: Uint32Array };
+    for (const name of CAMERA_FIELDS) fields[name] = Int32Array;
+    return new ColumnTable(fields, rows, rows * 12);
+  }
+  // Appends a filled batch to the columns.
+  function appendCameras(table, buffer, count) {
+    const batch = cameraBatch(buffer, count);
+    const names = batchNames(buffer, count);
+    table.reserve(count, names.length);
+    const c = table.columns;
+    for (const name of ['line', ...CAMERA_FIELDS]) c[name].set(batch[name], table.count);
+    const base = table.poolLength;
+    for (let i = 0; i < count; ++i) c.nameEnd[table.count + i] = base + batch.nameEnd[i];
+    table.keep(names);
+    table.count += count;
+  }
+  return { ColumnTable, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch, cameraColumns, appendCameras };
+}
+
+function brivelWorker(shared) {
+  'use strict';
+  const { ColumnTable, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch } = shared;
+  const PART = 1 << 20;  // the most bytes of the list read at a time
+  const PREVIEW_BYTES = 64 * 1024;
+  const OUTPUT_PART = 4 << 20;  // bytes of blocks in each part of the Blob
   const buffersOf = (result) => Object.values(result).map((array) => array.buffer);
+  // The buffers of camera batches that the page has handed back, to be filled again.
+  const spare = [];
+  // A turn of the event loop, in which the page's messages (spare buffers) come in.
+  const turn = () => new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = resolve;
+    channel.port2.postMessage(null);
+  });
+
+  // Calls each(bytes) for each part of the Blob, in order. A byte stream is
+  // read into two buffers in turn, the next part arriving while `each` works.
+  async function readParts(blob, each) {
+    const stream = blob.stream();
+    let reader = null;
+    try {
+      reader = stream.getReader({ mode: 'byob' });
+    } catch {
+      // a browser whose Blob streams are not byte streams: parts in buffers of its own
+    }
+    if (!reader) {
+      for (const plain = stream.getReader(); ;) {
+        const { done, value } = await plain.read();
+        if (done) return;
+        await each(value);
+      }
+    }
+    const buffers = [new ArrayBuffer(PART), new ArrayBuffer(PART)];
+    let next = reader.read(new Uint8Array(buffers[0]));
+    for (let k = 0; ; k = 1 - k) {
+      const { done, value } = await next;
+      if (done) return;
+      next = reader.read(new Uint8Array(buffers[1 - k]));
+      await each(value);
+      buffers[k] = value.buffer;  // the buffer read into, handed back
+    }
+  }
 
   self.onmessage = async (event) => {
-    const { module, input, windowsText, collector } = event.data;
-    const length = input.size;
+    if (event.data.kind === 'spare') {
+      spare.push(event.data.buffer);
+      return;
+    }
+    const { module, input, windowsText, name, pass } = event.data;
+    const look = pass !== 'blocks';
+    const warm = pass === 'warm';
+    const total = input.size;
     let memory = null;
-    const view = (at, size) => new Uint8Array(memory.buffer, at >>> 0, size >>> 0);
+    const bytesAt = (at, size) => new Uint8Array(memory.buffer, at >>> 0, size >>> 0);
+    const utf8 = new TextDecoder('utf-8');
 
     let outputLength = 0;
-    let part = new Uint8Array(OUTPUT_PART);
-    let partLength = 0;
     const preview = new Uint8Array(PREVIEW_BYTES);
     let previewLength = 0;
-    const cameras = table({
-      line: Uint32Array, x: Int32Array, y: Int32Array, z: Int32Array, pitch: Int32Array, yaw: Int32Array,
-      roll: Int32Array, fov: Int32Array, nameEnd: Uint32Array,
-    });
-    // Each finding's code, words and excerpt, one after the other in the pool.
-    const findings = table({
-      line: Float64Array, column: Float64Array, mark: Uint32Array, whole: Uint8Array,
-      codeEnd: Uint32Array, wordsEnd: Uint32Array, excerptEnd: Uint32Array,
-    });
-    let heap = new Uint8Array(0);
-    // Copies `size` bytes of the module's memory into the pool of t; most are a few bytes, which a loop copies fastest.
-    const keep = (t, at, size) => {
-      // Asking the memory for its buffer is slow; a view of it is emptied when it grows.
-      if (heap.length === 0) heap = new Uint8Array(memory.buffer);
-      const pool = t.pool;
-      let to = t.poolLength;
-      for (let i = at >>> 0, end = i + (size >>> 0); i < end; ++i) pool[to++] = heap[i];
-      t.poolLength = to;
-      return to;
-    };
+    const parts = [];
+    let part = null;
+    let partLength = 0;
+    // Each finding's code, words, excerpt and text (as brivel-check prints it), one after the other in the pool.
+    const findings = look && new ColumnTable({
+      line: Float64Array, column: Float64Array, mark: Uint32Array, flags: Uint8Array, x: Int32Array, y: Int32Array,
+      codeEnd: Uint32Array, wordsEnd: Uint32Array, excerptEnd: Uint32Array, textEnd: Uint32Array,
+    }, 64, 64 * 256);
     let counts = {};
-    let lastShown = 0;
-    const progress = (phase, done) => {
-      // Messages cost little, but a few hundred are plenty for a bar.
-      if (done - lastShown >= length / 200 || done >= length) {
-        lastShown = done;
-        self.postMessage({ kind: 'progress', phase, done, total: length });
-      }
-    };
+    let done = 0;
+    let shown = 0;
+    let moduleMs = 0;
 
+    let batches = 0;
     const page = {
       output(at, size) {
-        const bytes = view(at, size);
-        outputLength += size;
-        const take = Math.min(size, PREVIEW_BYTES - previewLength);
+        const bytes = bytesAt(at, size);
+        outputLength += bytes.length;
+        const take = Math.min(bytes.length, PREVIEW_BYTES - previewLength);
         preview.set(bytes.subarray(0, take), previewLength);
         previewLength += take;
-        for (let from = 0; from < size;) {
-          const room = Math.min(size - from, OUTPUT_PART - partLength);
+        if (look) return;
+        for (let from = 0; from < bytes.length;) {
+          if (!part) part = new Uint8Array(OUTPUT_PART);
+          const room = Math.min(bytes.length - from, OUTPUT_PART - partLength);
           part.set(bytes.subarray(from, from + room), partLength);
           partLength += room;
           from += room;
           if (partLength === OUTPUT_PART) {
-            collector.postMessage(part, [part.buffer]);
-            part = new Uint8Array(OUTPUT_PART);
+            parts.push(part);
+            part = null;
             partLength = 0;
           }
         }
       },
-      progress: (done) => progress('converting', done),
-      camera(line, at, size, x, y, z, pitch, yaw, roll, fov) {
-        const i = reserve(cameras, size);
-        const c = cameras.columns;
-        c.line[i] = line;
-        c.x[i] = x;
-        c.y[i] = y;
-        c.z[i] = z;
-        c.pitch[i] = pitch;
-        c.yaw[i] = yaw;
-        c.roll[i] = roll;
-        c.fov[i] = fov;
-        c.nameEnd[i] = keep(cameras, at, size);
+      // A batch of cameras, to the page as it comes: the page makes room for them while the
+      // module goes on, and hands the buffer back.
+      cameras(count, lineAt, xAt, yAt, zAt, pitchAt, yawAt, rollAt, fovAt, nameEndAt, namesAt) {
+        if (warm) return;
+        const buffer = spare.pop() || new ArrayBuffer(CAMERA_BATCH_BYTES);
+        const batch = cameraBatch(buffer, count);
+        batch.line.set(new Float64Array(memory.buffer, lineAt, count));
+        batch.nameEnd.set(new Uint32Array(memory.buffer, nameEndAt, count));
+        [xAt, yAt, zAt, pitchAt, yawAt, rollAt, fovAt].forEach((at, k) =>
+          batch[CAMERA_FIELDS[k]].set(new Int32Array(memory.buffer, at, count)));
+        new Uint8Array(buffer, 40 * count).set(bytesAt(namesAt, batch.nameEnd[count - 1]));
+        self.postMessage({ kind: 'cameras', count, buffer }, [buffer]);
+        ++batches;
       },
-      // What brivel-check says: where (the column in characters), why, and the
-      // line's text around the column, with the column's place in it.
-      finding(line, column, codeAt, codeSize, wordsAt, wordsSize, excerptAt, excerptSize, mark, whole) {
-        const i = reserve(findings, codeSize + wordsSize + excerptSize);
+      // What brivel-check says: where (the column in characters), why, the
+      // line's text around the column with the column's place in it, and
+      // where the line's camera would stand, if the rules read that far.
+      finding(line, column, codeAt, codeSize, wordsAt, wordsSize, excerptAt, excerptSize, mark, flags, x, y,
+        textAt, textSize) {
+        findings.reserve(1, codeSize + wordsSize + excerptSize + textSize);
         const f = findings.columns;
+        const i = findings.count++;
         f.line[i] = line;
         f.column[i] = column;
         f.mark[i] = mark;
-        f.whole[i] = whole;
-        f.codeEnd[i] = keep(findings, codeAt, codeSize);
-        f.wordsEnd[i] = keep(findings, wordsAt, wordsSize);
-        f.excerptEnd[i] = keep(findings, excerptAt, excerptSize);
+        f.flags[i] = flags;
+        f.x[i] = x;
+        f.y[i] = y;
+        f.codeEnd[i] = findings.keep(bytesAt(codeAt, codeSize));
+        f.wordsEnd[i] = findings.keep(bytesAt(wordsAt, wordsSize));
+        f.excerptEnd[i] = findings.keep(bytesAt(excerptAt, excerptSize));
+        f.textEnd[i] = findings.keep(bytesAt(textAt, textSize));
       },
-      done(lines, cameraCount, defaultFov, skippedLines, findingCount) {
-        counts = { lines, cameraCount, defaultFov, skippedLines, cameraLines: lines - skippedLines, findingCount };
+      done(lines, cameraCount, defaultFov, skippedLines, findingCount, verdictAt, verdictSize, wordsAt, wordsSize,
+        summaryAt, summarySize) {
+        counts = {
+          lines, cameraCount, defaultFov, skippedLines, cameraLines: lines - skippedLines, findingCount,
+          verdict: utf8.decode(bytesAt(verdictAt, verdictSize)), verdictWords: utf8.decode(bytesAt(wordsAt, wordsSize)),
+          summary: bytesAt(summaryAt, summarySize).slice(),
+        };
       },
     };
 
     try {
       const instance = await WebAssembly.instantiate(module, { page });
-      memory = instance.exports.memory;
-      instance.exports._initialize();
-      const at = instance.exports.brivel_input(length);
-      if (at === 0) throw new Error('not enough memory for an input of ' + length + ' bytes');
-      for (let filled = 0; filled < length; filled += READ_PART) {
-        const piece = await input.slice(filled, filled + READ_PART).arrayBuffer();
-        view(at + filled, piece.byteLength).set(new Uint8Array(piece));
-        progress('reading', filled + piece.byteLength);
+      const exports = instance.exports;
+      memory = exports.memory;
+      exports._initialize();
+      const nameBytes = new TextEncoder().encode(name);
+      const nameAt = exports.brivel_begin(windowsText ? 1 : 0, look ? 1 : 0, nameBytes.length);
+      if (nameAt === 0) throw new Error('not enough memory');
+      bytesAt(nameAt, nameBytes.length).set(nameBytes);
+      const feed = (bytes, last) => {
+        const started = performance.now();
+        const at = exports.brivel_room(bytes.length);
+        if (at === 0) throw new Error('not enough memory for a line that long');
+        bytesAt(at, bytes.length).set(bytes);
+        if (exports.brivel_feed(bytes.length, last ? 1 : 0) !== 0) throw new Error('not enough memory for a line that long');
+        moduleMs += performance.now() - started;
+      };
+      const started = performance.now();
+      await readParts(input, async (bytes) => {
+        feed(bytes, false);
+        done += bytes.length;
+        // Messages cost little, but a few hundred are plenty for a bar.
+        if (!warm && done - shown >= total / 200) {
+          shown = done;
+          self.postMessage({ kind: 'progress', done, total });
+        }
+        // The parts mostly come at once: let the spare buffers in.
+        if (look && batches > 0 && spare.length === 0) await turn();
+      });
+      feed(new Uint8Array(0), true);
+      const timing = { ms: performance.now() - started, moduleMs };
+      if (warm) {
+        self.postMessage({ kind: 'warm', timing });
+        return;
       }
-      lastShown = 0;
-      if (instance.exports.brivel_run(length, windowsText ? 1 : 0) !== 0) {
-        throw new Error('the conversion stopped before the end of the list');
+      if (!look) {
+        if (part) parts.push(part.subarray(0, partLength));
+        self.postMessage({ kind: 'blocks', blob: new Blob(parts), outputLength, timing });
+        return;
       }
-      const rest = part.slice(0, partLength);
-      collector.postMessage(rest, [rest.buffer]);
-      collector.postMessage(null);  // the end of the blocks
-      const cameraTable = finish(cameras, 'names');
-      const findingTable = finish(findings, 'text');
+      const findingTable = findings.views('texts');
       self.postMessage({
-        kind: 'done', outputLength, preview: preview.slice(0, previewLength),
-        cameras: cameraTable, findings: findingTable, ...counts,
-      }, [...buffersOf(cameraTable), ...buffersOf(findingTable)]);
+        kind: 'done', outputLength, preview: preview.slice(0, previewLength), timing, findings: findingTable, ...counts,
+      }, buffersOf(findingTable));
     } catch (error) {
-      self.postMessage({ kind: 'failed', message: String(error && error.message || error) });
+      const message = String(error && error.message || error);
+      self.postMessage({ kind: 'failed', message: error instanceof DOMException ? `the file could not be read (${message})` : message });
     }
-  };
-}
-
-// Joins the blocks that brivelWorker sends on the port it is given into the
-// output Blob as they come, a Blob for each part, and at their end (null)
-// hands the page one Blob of them all. Making a Blob takes time (1.5 to 2 s for
-// 180 MB on this project's busy machine), which here goes on beside the
-// conversion rather than after it.
-function brivelCollector() {
-  'use strict';
-  self.onmessage = (event) => {
-    const parts = [];
-    event.data.onmessage = (block) => {
-      if (block.data) parts.push(new Blob([block.data]));
-      else self.postMessage(new Blob(parts));
-    };
   };
 }

@@ -2,12 +2,15 @@
 # The browser page: build it (the converter compiled to WebAssembly, as a
 # module with the SIMD128 kernel and one with the portable kernel; the CMake
 # preset web, into build-web/page), check that each module converts as the
-# command line does (tests/web/wasm_kernels_test.mjs, in node), test the page's
+# command line does, fed in parts of any size (tests/web/wasm_kernels_test.mjs,
+# in node), test the page's
 # arithmetic under node (tests/web/page_logic_test.mjs), then open the page
 # from the disk in Debian's Chromium, headless: by keyboard alone, through the
 # axe-core audit, at 390 px, with its downloads compared with the command
-# line's output byte for byte in both line-end modes, and its findings with
-# brivel-check's (tests/web/page_test.mjs).
+# line's output byte for byte in both line-end modes, its findings and export
+# with brivel-check's, bad files and their one-click fix
+# (tests/web/page_test.mjs); and print its figures on 100 MB of the
+# benchmark's realistic list (tests/web/page_timing.mjs: timings are no test).
 set -euo pipefail
 exec </dev/null
 
@@ -26,8 +29,7 @@ run_bench.write_lines(sys.argv[1] + ".usual", 1 * run_bench.MB, run_bench.camera
 run_bench.write_lines(sys.argv[1] + ".long", run_bench.MB // 2, run_bench.long_line_batch)
 PYTHON
 cat "$work/list.txt.usual" "$work/list.txt.long" examples/cameras.txt >"$work/list.txt"
-build-web/brivel <"$work/list.txt" >"$work/expected.txt"
-node tests/web/wasm_kernels_test.mjs build-web "$work/list.txt" "$work/expected.txt"
+node tests/web/wasm_kernels_test.mjs build-web "$work/list.txt"
 
 if [ ! -x /usr/bin/chromium ]; then
   echo "60-web: no /usr/bin/chromium (.ci/install-deps installs it)" >&2
@@ -39,3 +41,11 @@ echo "--- playwright-core and axe-core, as pinned in tests/web/package-lock.json
 (cd tests/web && npm ci --no-audit --no-fund)
 echo "--- the page in $(/usr/bin/chromium --version 2>/dev/null || echo chromium)"
 node tests/web/page_test.mjs build-web
+echo "--- the page's figures on 100 MB of the realistic list (not a test)"
+python3 - "$work/realistic.txt" <<'PYTHON'
+import sys
+sys.path.insert(0, "bench")
+import run_bench
+run_bench.write_lines(sys.argv[1], 100 * run_bench.MB, run_bench.camera_batch)
+PYTHON
+node tests/web/page_timing.mjs build-web "$work/realistic.txt"

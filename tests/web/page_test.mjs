@@ -60,6 +60,12 @@ const windows = (input) => {
 const checked = (input, windowsText) => spawnSync(brivelCheck, ['--format=json', ...(windowsText ? ['--windows-text'] : [])], { input })
   .stdout.toString('utf8').split('\n').filter((line) => line).map((line) => JSON.parse(line))
   .filter((o) => o.kind === 'finding').map((o) => `line ${o.line}, column ${o.column}: ${o.message}`);
+// What brivel-check prints for a list saved as `name` (in the GNU format, the page's export).
+function printed(name, input, windowsText) {
+  const folder = fs.mkdtempSync(path.join(scratch, 'check-'));
+  fs.writeFileSync(path.join(folder, name), input);
+  return spawnSync(brivelCheck, [...(windowsText ? ['--windows-text'] : []), name], { cwd: folder, maxBuffer: 1 << 30 }).stdout;
+}
 
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'brivel-page-test-'));
 const examplePath = path.join(root, 'examples/cameras.txt');
@@ -146,7 +152,13 @@ async function launch(width, height) {
     check(`${label}: the page's findings are brivel-check's (${want.length})`,
       JSON.stringify(got) === JSON.stringify(want), `page: ${JSON.stringify(got)}\n  brivel-check: ${JSON.stringify(want)}`);
   }
-  return { context, page, errors, requests, runs, converted, download, choose, setWindows, drop, text, saysWhatBrivelCheckSays };
+  // The export compared with what brivel-check prints for the list, saved under the page's name for it.
+  async function exportsWhatBrivelCheckPrints(label, name, input, windowsText) {
+    const got = await download(() => page.click('#misses-export'));
+    sameBytes(`${label}: the export is what brivel-check prints for it`, got.bytes, printed(name, input, windowsText));
+  }
+  return { context, page, errors, requests, runs, converted, download, choose, setWindows, drop, text, saysWhatBrivelCheckSays,
+    exportsWhatBrivelCheckPrints };
 }
 
 // Both downloads of one list, compared with brivel's output in both modes.
@@ -246,6 +258,7 @@ try {
   check('no mouse event on the way', mouse.length === 0, mouse.join(' '));
 
   await b.saysWhatBrivelCheckSays('examples/cameras.txt', example, false);
+  await b.exportsWhatBrivelCheckPrints('examples/cameras.txt', 'cameras.txt', example, false);
   await audit(page, 'after converting the example');
 
   console.log('--- downloads compared byte for byte');
@@ -257,38 +270,48 @@ try {
   sameBytes('a Windows-style list: CR LF read as LF, the input ends at the Ctrl-Z', got.bytes, windows(windowsStyle));
   check('the camera after the Ctrl-Z is not on the map', (await inView()) === 8);
   await b.saysWhatBrivelCheckSays('Windows line ends', windowsStyle, true);
+  await b.exportsWhatBrivelCheckPrints('Windows line ends', 'site b.list.txt', windowsStyle, true);
+  const ctrlZ = await page.isVisible('#ctrl-z-note') ? await b.text('#ctrl-z-note') : '';
+  check('a note says where the Ctrl-Z ended the list, and what it cut off',
+    ctrlZ === 'Line 19, column 1: a Ctrl-Z (byte 0x1A) ends the input here, as the Windows program reads text: 1 line after it is not read.',
+    ctrlZ);
   await b.setWindows(false);
   sameBytes('the same list, Linux line ends: brivel < the list', (await b.download()).bytes, linux(windowsStyle));
   check('the camera after the Ctrl-Z is on the map', (await inView()) === 9);
   await b.saysWhatBrivelCheckSays('Linux line ends', windowsStyle, false);
+  await b.exportsWhatBrivelCheckPrints('Linux line ends', 'site b.list.txt', windowsStyle, false);
+  check('no Ctrl-Z note in Linux mode', await page.isHidden('#ctrl-z-note'));
   for (const [label, bytes] of endings) {
     await b.drop('ending.txt', bytes);
     await bothModes(b, `a list that ${label}`, bytes);
   }
 
-  console.log('--- a map marker where its line puts it');
-  await b.drop('two.txt', latin1('"a" x=0 y=0 z=1000 pitch=0 yaw=0 roll=0\n"b" x=1000 y=1000 z=0 pitch=0 yaw=90 roll=0\n'));
+  console.log('--- a map marker where its line puts it, and a near miss where its x and y put it');
+  await b.drop('two.txt', latin1('"a" x=0 y=0 z=1000 pitch=0 yaw=0 roll=0\n"b" x=1000 y=1000 z=0 pitch=0 yaw=90 roll=0\n' +
+    '"c" x=1000 y=0 z=5 pitch=0\n'));
   const tickAt = (axis, label) => page.locator(`#map .tick.${axis}`, { hasText: new RegExp(`^${label}$`) }).boundingBox();
   await page.locator('#map').scrollIntoViewIfNeeded();
-  for (const [name, x, y, origin] of [['b', '1,000', '1,000', '1000 1000 0'], ['a', '0', '0', '0 0 1000']]) {
+  // A camera's marker is red, a near miss's diamond purple.
+  const colours = { camera: [[180, 255], [0, 80], [0, 80]], 'near miss': [[100, 160], [50, 110], [190, 255]] };
+  for (const [kind, name, x, y, says] of [['camera', 'b', '1,000', '1,000', ['"b"', '1000 1000 0']],
+    ['camera', 'a', '0', '0', ['"a"', '0 0 1000']], ['near miss', 'c', '1,000', '0', ['Skipped line', '3', '1000 0', 'yaw is missing']]]) {
     const [xTick, yTick] = [await tickAt('x', x), await tickAt('y', y)];
     const [atX, atY] = [xTick.x + xTick.width / 2, yTick.y + yTick.height / 2];
-    // The canvas's own pixels there: a marker's red.
-    const red = await page.evaluate(([atX, atY]) => {
+    // The canvas's own pixels there.
+    const found = await page.evaluate(([atX, atY, range]) => {
       const canvas = document.querySelector('#map canvas');
       const box = canvas.getBoundingClientRect();
       const ratio = canvas.width / box.width;
       const pixels = canvas.getContext('2d').getImageData(Math.round((atX - box.left) * ratio) - 2,
         Math.round((atY - box.top) * ratio) - 2, 5, 5).data;
-      let found = 0;
-      for (let i = 0; i < pixels.length; i += 4) found += pixels[i] > 180 && pixels[i + 1] < 80 && pixels[i + 2] < 80 ? 1 : 0;
-      return found;
-    }, [atX, atY]);
-    check(`a marker is drawn at x=${x}, y=${y} by the axes`, red > 0);
+      let count = 0;
+      for (let i = 0; i < pixels.length; i += 4) count += range.every(([lo, hi], c) => pixels[i + c] >= lo && pixels[i + c] <= hi) ? 1 : 0;
+      return count;
+    }, [atX, atY, colours[kind]]);
+    check(`a ${kind} is drawn at x=${x}, y=${y} by the axes`, found > 0);
     await page.mouse.click(atX, atY);
     details = await b.text('#camera-details');
-    check(`a click at x=${x}, y=${y} by the axes finds "${name}", origin ${origin}`,
-      new RegExp(`"${name}"`).test(details) && details.includes(origin), details);
+    check(`a click at x=${x}, y=${y} by the axes finds "${name}": ${says.join(', ')}`, says.every((part) => details.includes(part)), details);
   }
 
   // The wheel and a pinch (two touches drawn apart) zoom in about where they are: the corners leave the view.
@@ -316,6 +339,53 @@ try {
     check(`the ${gesture} zooms in: the cameras in the corners leave the view`, (await inView()) === 0, String(await inView()));
   }
 
+  console.log('--- bad files named at once, with what to do');
+  const exampleText = example.toString('utf8');
+  const camera = '"gate" x=10 y=-4 z=96 pitch=0 yaw=180 roll=0 fov=75\n';
+  const verdict = async () => (await page.isVisible('#verdict')) ? page.getAttribute('#verdict', 'data-verdict') : 'none';
+  for (const [label, bytes, code, words] of [
+    ['an empty file', Buffer.alloc(0), 'empty', /The list is empty/],
+    ['a zip file', Buffer.from('PK\x03\x04\x14\x00\x00\x00\x08\x00"a" x=1\n\x00\x01\x02\x03', 'latin1'), 'binary', /binary data/],
+    ['a list of only near misses', latin1('# two\n"a" x=1 y=2\n"b" x=3\n'), 'only-near-misses', /No camera line: brivel skips every line/],
+    ['a list of comments', latin1('# none\n\n'), 'no-camera-lines', /No camera line, and no line that looks meant as one/],
+  ]) {
+    await b.drop('bad.txt', bytes);
+    const said = await page.isVisible('#verdict') ? await b.text('#verdict-words') : '';
+    check(`${label} is named at once: ${code}`, (await verdict()) === code && words.test(said) && await page.isHidden('#as-utf8'), said);
+  }
+  await audit(page, 'with a bad file named');
+
+  // UTF-16 as Notepad's "Unicode" and Windows PowerShell 5.1 write it; the fix compared with iconv's.
+  const utf16 = Buffer.from('\ufeff' + camera + exampleText, 'utf16le');
+  const utf16Path = path.join(scratch, 'notepad.txt');
+  fs.writeFileSync(utf16Path, utf16);
+  const iconv = execFileSync('iconv', ['-f', 'UTF-16', '-t', 'UTF-8', utf16Path]);
+  // A UTF-8 byte-order mark before a camera on the first line; the fix compared with sed's.
+  const bom = Buffer.concat([Buffer.from([0xef, 0xbb, 0xbf]), latin1(camera), example]);
+  const bomPath = path.join(scratch, 'bom.txt');
+  fs.writeFileSync(bomPath, bom);
+  const sed = execFileSync('sed', ['1s/^\\xEF\\xBB\\xBF//', bomPath]);
+  for (const [label, file, code, fixed, tool] of [['UTF-16', utf16Path, 'utf16', iconv, 'iconv -f UTF-16 -t UTF-8'],
+    ['a UTF-8 byte-order mark', bomPath, 'utf8-byte-order-mark', sed, 'sed']]) {
+    await b.choose(file);
+    const before = await b.text('#counts');
+    check(`${label} is named at once, with a button to convert it as UTF-8 (${before})`,
+      (await verdict()) === code && await page.isVisible('#as-utf8'), await b.text('#verdict'));
+    await b.converted(() => page.click('#as-utf8'));
+    const note = await b.text('#verdict-words');
+    check(`${label}: after the click, the page says what it changed and that the result is brivel's on the converted list`,
+      /^The page (converted|dropped)/.test(note) && /What follows is what brivel gives/.test(note) && note.includes(tool.split(' ')[0]), note);
+    check(`${label}: now 8 camera lines`, (await b.text('#counts')) === '8 camera lines, 10 lines skipped', await b.text('#counts'));
+    sameBytes(`${label}: the download is brivel's on the ${tool} result`, (await b.download()).bytes, linux(fixed));
+    got = await b.download(() => page.click('#save-utf8'));
+    sameBytes(`${label}: the converted list is the ${tool} result`, got.bytes, fixed);
+    check(`${label}: it is named ${got.name}`, got.name === 'notepad-utf8.txt' || got.name === 'bom-utf8.txt', got.name);
+    await b.setWindows(true);
+    sameBytes(`${label}: with Windows line ends, the Windows program's on it`, (await b.download()).bytes, windows(fixed));
+    check(`${label}: the note stays`, (await b.text('#verdict-words')) === note);
+    await b.setWindows(false);
+  }
+
   console.log('--- a list of 15 MB: 150,000 cameras, 100,000 near misses');
   const large = largeList();
   const largePath = path.join(scratch, 'large.txt');
@@ -336,8 +406,12 @@ try {
   await page.waitForFunction(() => /of/.test(document.querySelector('#misses-section .count').textContent));
   check('filtered by "odd": 250 of them', (await b.text('#misses-section .count')) === '250 of 100,000 findings');
   got = await b.download(() => page.click('#misses-export'));
-  const exported = got.bytes.toString('latin1').split('\n').filter(Boolean);
-  check('the export holds the 250 the filter keeps', exported.length === 250 && /^\d+:\d+: /.test(exported[0]), exported[0]);
+  // brivel-check's findings (three lines each) on the lines the filter keeps, then its summary.
+  const checkedLarge = printed('large.txt', large, false).toString('latin1').split('\n');
+  const kept = [];
+  for (let i = 0; i + 3 < checkedLarge.length; i += 3) if (/"odd /.test(checkedLarge[i + 1])) kept.push(...checkedLarge.slice(i, i + 3));
+  sameBytes('the export holds what brivel-check prints of the 250 the filter keeps, and its summary', got.bytes,
+    latin1([...kept, checkedLarge[checkedLarge.length - 2], ''].join('\n')));
   await page.click('[role=columnheader] button[data-key=x]');
   await page.waitForFunction(() => !document.getElementById('cameras-section').dataset.busy);
   const firstX = await b.text('#camera-rows [role=row]:first-child .x');
@@ -349,22 +423,20 @@ try {
 
   console.log('--- Cancel');
   const huge = path.join(scratch, 'huge.txt');
-  fs.writeFileSync(huge, Buffer.concat(Array(4).fill(large)));
+  fs.writeFileSync(huge, Buffer.concat(Array(8).fill(large)));
   const runsBefore = await b.runs();
-  const started = page.waitForEvent('worker');  // the converter and the collector of its blocks
   await page.setInputFiles('#file', huge);
-  await started;
-  await page.waitForFunction(() => /^(Reading|Converting)/.test(document.getElementById('status').textContent));
+  await page.waitForFunction(() => /^Converting/.test(document.getElementById('status').textContent), null, { polling: 5 });
   const working = page.workers().length;
   await page.click('#cancel');
   const cancelled = await b.text('#status');
   // The workers are ended at once; the browser may take a moment to say so.
   const clicked = Date.now();
-  while (working - page.workers().length < 2 && Date.now() - clicked < 5000) await page.waitForTimeout(50);
+  while (working - page.workers().length < 1 && Date.now() - clicked < 5000) await page.waitForTimeout(10);
   const gone = Date.now() - clicked;
   await page.waitForTimeout(1000);
-  check(`Cancel stops the conversion at once: its two workers are gone (in ${gone} ms), and nothing comes of it`,
-    /^Cancelled/.test(cancelled) && working - page.workers().length === 2 &&
+  check(`Cancel stops the conversion at once: its worker is gone (in ${gone} ms), and nothing comes of it`,
+    /^Cancelled/.test(cancelled) && working - page.workers().length === 1 &&
     (await b.runs()) === runsBefore && (await page.isHidden('#result')), `${cancelled}; workers ${working}, then ${page.workers().length}`);
   await b.converted(() => page.click('#example'));
   check('then Try the example converts it', (await b.text('#counts')) === '7 camera lines, 10 lines skipped');

@@ -97,7 +97,8 @@ try {
   await page.waitForFunction(() => !document.body.dataset.outputPending, null, { timeout: 120000, polling: 20 });
   const figures = await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() =>
     requestAnimationFrame(() => resolve({ now: performance.now(), tasks: window.longTasks.slice(),
-      converted: document.body.dataset.seconds, failed: document.body.dataset.failed })))));
+      converted: document.body.dataset.seconds, moduleSeconds: document.body.dataset.moduleSeconds,
+      failed: document.body.dataset.failed })))));
   clearInterval(sampler);
   const cpu = cpuSeconds(profile) - cpuBefore;
   peakKiB = Math.max(peakKiB, rendererKiB(profile));
@@ -106,6 +107,10 @@ try {
   const longest = figures.tasks.length ? Math.max(...figures.tasks) : 0;
   console.log(`list: ${list} (${(size / 1e6).toFixed(1)} MB)`);
   console.log(`converted (the page's own figure, choice to counts): ${figures.converted} s`);
+  if (figures.moduleSeconds) {
+    console.log(`the module's conversion in the page: ${figures.moduleSeconds} s, ` +
+      `${(size / 1e6 / Number(figures.moduleSeconds)).toFixed(0)} MB/s`);
+  }
   console.log(`choice to counts, map and lists drawn: ${((drawn - started) / 1000).toFixed(2)} s`);
   console.log(`choice to the download ready: ${((figures.now - started) / 1000).toFixed(2)} s`);
   console.log(`CPU time of all the browser's processes meanwhile: ${cpu.toFixed(2)} s`);
