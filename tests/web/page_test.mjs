@@ -288,7 +288,7 @@ try {
 
   console.log('--- a map marker where its line puts it, and a near miss where its x and y put it');
   await b.drop('two.txt', latin1('"a" x=0 y=0 z=1000 pitch=0 yaw=0 roll=0\n"b" x=1000 y=1000 z=0 pitch=0 yaw=90 roll=0\n' +
-    '"c" x=1000 y=0 z=5 pitch=0\n'));
+    '"c" x=1000 y=0 z=500 pitch=0\n'));
   const tickAt = (axis, label) => page.locator(`#map .tick.${axis}`, { hasText: new RegExp(`^${label}$`) }).boundingBox();
   await page.locator('#map').scrollIntoViewIfNeeded();
   // A camera's marker is red, a near miss's diamond purple.
