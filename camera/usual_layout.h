@@ -41,12 +41,6 @@ inline std::uint32_t eight_digits_value(std::uint64_t lanes) {
   return static_cast<std::uint32_t>(((lanes & 0x0000FFFF0000FFFF) * (10000ull << 32 | 1)) >> 32);
 }
 
-// The same for four digits.
-inline std::uint32_t four_digits_value(std::uint32_t lanes) {
-  lanes = ((lanes & 0x0F0F0F0F) * (10 << 8 | 1)) >> 8;
-  return ((lanes & 0x00FF00FF) * (100 << 16 | 1)) >> 16;
-}
-
 // One item of the usual layout: the space before it, its key and '=', one
 // byte per lane, so that they are compared at once.
 struct Item {
@@ -254,10 +248,10 @@ class RecordSink {
     const std::uint32_t negative = text[0] == '-';
     const std::size_t digits = length - negative;
     const char* const first = text + negative;
-    // The digit lanes, moved up to be the last of four, or of eight.
-    const std::uint32_t magnitude =
-        digits <= 4 ? four_digits_value(load_four_lanes(first) << 8 * (4 - digits))
-                    : eight_digits_value(load_eight_lanes(first) << 8 * (8 - digits));
+    // The digit lanes, moved up to be the last of eight (a number has at most
+    // seven digits here): one way for every length, with no branch on it,
+    // which the lengths of a line's numbers would send either way in turn.
+    const std::uint32_t magnitude = eight_digits_value(load_eight_lanes(first) << 8 * (8 - digits));
     record_.*fields[index] = static_cast<std::int32_t>((magnitude ^ (0u - negative)) + negative);
   }
 
