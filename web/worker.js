@@ -105,7 +105,12 @@ function brivelWorker(shared) {
   const { ColumnTable, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch } = shared;
   const PART = 1 << 20;  // the most bytes of the list read at a time
   const PREVIEW_BYTES = 64 * 1024;
-  const OUTPUT_PART = 4 << 20;  // bytes of blocks in each part of the Blob
+  // The download's Blob is made of Blobs of eight parts of 4 MB each, made as the parts fill.
+  // A Blob copies its parts when it is made, so the same eight buffers serve again: one Blob
+  // of all the parts at the end held them all (twice the tab's memory at its peak), and a
+  // Blob for each part made the download a second later on 100 MB.
+  const OUTPUT_PART = 4 << 20;
+  const OUTPUT_PARTS = 8;
   const buffersOf = (result) => Object.values(result).map((array) => array.buffer);
   // The buffers of camera batches that the page has handed back, to be filled again.
   const spare = [];
@@ -160,8 +165,9 @@ function brivelWorker(shared) {
     let outputLength = 0;
     const preview = new Uint8Array(PREVIEW_BYTES);
     let previewLength = 0;
-    const parts = [];
-    let part = null;
+    const blobs = [];
+    const buffers = [];
+    const parts = [];  // the buffers for the next Blob; the last is being filled
     let partLength = 0;
     // Each finding's code, words, excerpt and text (as brivel-check prints it), one after the other in the pool.
     const findings = look && new ColumnTable({
@@ -183,16 +189,18 @@ function brivelWorker(shared) {
         previewLength += take;
         if (look) return;
         for (let from = 0; from < bytes.length;) {
-          if (!part) part = new Uint8Array(OUTPUT_PART);
-          const room = Math.min(bytes.length - from, OUTPUT_PART - partLength);
-          part.set(bytes.subarray(from, from + room), partLength);
-          partLength += room;
-          from += room;
-          if (partLength === OUTPUT_PART) {
-            parts.push(part);
-            part = null;
+          if (parts.length === 0 || partLength === OUTPUT_PART) {
+            if (parts.length === OUTPUT_PARTS) {
+              blobs.push(new Blob(parts));
+              parts.length = 0;
+            }
+            parts.push(buffers[parts.length] || (buffers[parts.length] = new Uint8Array(OUTPUT_PART)));
             partLength = 0;
           }
+          const room = Math.min(bytes.length - from, OUTPUT_PART - partLength);
+          parts[parts.length - 1].set(bytes.subarray(from, from + room), partLength);
+          partLength += room;
+          from += room;
         }
       },
       // A batch of cameras, to the page as it comes: the page makes room for them while the
@@ -274,8 +282,9 @@ function brivelWorker(shared) {
         return;
       }
       if (!look) {
-        if (part) parts.push(part.subarray(0, partLength));
-        self.postMessage({ kind: 'blocks', blob: new Blob(parts), outputLength, timing });
+        if (parts.length > 0) parts[parts.length - 1] = parts[parts.length - 1].subarray(0, partLength);
+        blobs.push(new Blob(parts));
+        self.postMessage({ kind: 'blocks', blob: new Blob(blobs), outputLength, timing });
         return;
       }
       const findingTable = findings.views('texts');
