@@ -214,6 +214,12 @@ class Run {
     raw_source_.reset(raw_, usable);
     if (ctrl_z_) {
       windows_input_.count_past_ctrl_z(raw_, usable);
+    } else if (!web::holds_text_controls(raw_, usable)) {
+      // Nearly every part of a list with LF line ends: the rules would read
+      // it as it is. (A part never ends in a carriage return they hold.)
+      if (!reserve(text_, text_capacity_, text_length_ + usable)) return false;
+      std::memcpy(text_ + text_length_, raw_, usable);
+      text_length_ += usable;
     } else {
       // The text is never longer than the bytes it is read from.
       if (!reserve(text_, text_capacity_, text_length_ + usable + 2)) return false;

@@ -15,34 +15,45 @@ using Window = camera::PortableWindow;
 #endif
 constexpr std::size_t kWindow = Window::kSize;
 
-// The bytes [at, end) of `in` to `out`, a word at a time: it reads up to 7
-// bytes past `end` (which the caller has) and writes as many past the copy
-// (which is overwritten by what follows).
-char* copy_run(char* out, const char* in, std::size_t at, std::size_t end) {
-  for (std::size_t i = at; i < end; i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, in + i, 8);
-    std::memcpy(out + (i - at), &word, 8);
+// The mask of the bytes of a window equal to `c`.
+template <typename Lanes>
+std::uint64_t bytes_equal_to(const Lanes& window, char c) {
+  if constexpr (Lanes::kWholeMasks) {
+    return window.bytes_equal_to(c);
+  } else {
+    std::uint64_t found = 0;
+    for (std::size_t at = 0; (at = window.first_byte_equal_to(c, at)) < Lanes::kSize; ++at) {
+      found |= std::uint64_t{1} << at;
+    }
+    return found;
   }
+}
+
+// A copy of runs of bytes 16 at a time: it reads up to 15 bytes past a run
+// (which the caller has) and writes as many past its copy (which is
+// overwritten by what follows). Most runs, the lines of a block, take one.
+constexpr std::size_t kStep = 16;
+char* copy_run(char* out, const char* in, std::size_t at, std::size_t end) {
+  for (std::size_t i = at; i < end; i += kStep) std::memcpy(out + (i - at), in + i, kStep);
   return out + (end - at);
 }
 
 // The line feeds of `length` bytes, each as a carriage return and a line
-// feed, into `out`, which has room for twice as many and 8 more. A block's
+// feed, into `out`, which has room for twice as many and kStep more. A block's
 // lines are short, so the line feeds are found a window at a time and the
 // runs between them copied in words, with no call per line.
 std::size_t translate(const char* in, std::size_t length, char* out) {
   char* o = out;
   std::size_t at = 0;  // the first byte not copied yet
-  for (std::size_t window = 0; window + kWindow + 8 <= length; window += kWindow) {
-    const Window w(in + window);
-    for (std::size_t from = 0, line_feed; (line_feed = w.first_byte_equal_to('\n', from)) < kWindow;
-         from = line_feed + 1) {
-      o = copy_run(o, in, at, window + line_feed);
+  for (std::size_t window = 0; window + kWindow + kStep <= length; window += kWindow) {
+    for (std::uint64_t feeds = bytes_equal_to(Window(in + window), '\n'); feeds != 0;
+         feeds &= feeds - 1) {
+      const std::size_t line_feed = window + camera::lowest_bit(feeds);
+      o = copy_run(o, in, at, line_feed);
       o[0] = '\r';
       o[1] = '\n';
       o += 2;
-      at = window + line_feed + 1;
+      at = line_feed + 1;
     }
   }
   for (; at < length; ++at) {
@@ -58,7 +69,7 @@ int WindowsTextSink::write(const char* bytes, std::size_t length) {
   // A slice at a time, so that the doubled text fits a buffer on the stack
   // (the WebAssembly stack is small) and the inner sink gets few calls.
   constexpr std::size_t kSlice = 8 * 1024;
-  char translated[2 * kSlice + 8];
+  char translated[2 * kSlice + kStep];
   while (length > 0) {
     const std::size_t take = length < kSlice ? length : kSlice;
     if (const int error = inner_.write(translated, translate(bytes, take, translated))) {
@@ -68,6 +79,18 @@ int WindowsTextSink::write(const char* bytes, std::size_t length) {
     length -= take;
   }
   return 0;
+}
+
+bool holds_text_controls(const char* bytes, std::size_t length) {
+  std::size_t at = 0;
+  for (; at + kWindow <= length; at += kWindow) {
+    const Window window(bytes + at);
+    if (window.first_byte_equal_to_any('\r', '\x1a') < kWindow) return true;
+  }
+  for (; at < length; ++at) {
+    if (bytes[at] == '\r' || bytes[at] == '\x1a') return true;
+  }
+  return false;
 }
 
 }  // namespace web

@@ -20,4 +20,8 @@ class WindowsTextSink : public cli::ByteSink {
   cli::ByteSink& inner_;
 };
 
+// Whether `length` bytes hold a carriage return or a Ctrl-Z: the text rules
+// read bytes without either as they are.
+bool holds_text_controls(const char* bytes, std::size_t length);
+
 }  // namespace web
