@@ -112,8 +112,14 @@ function brivelWorker(shared) {
   const OUTPUT_PART = 4 << 20;
   const OUTPUT_PARTS = 8;
   const buffersOf = (result) => Object.values(result).map((array) => array.buffer);
-  // The buffers of camera batches that the page has handed back, to be filled again.
-  const spare = [];
+  // The buffers of camera batches, to be filled; the page hands each back. A few are made
+  // (and written, which is what takes the time) at once, while the worker waits for its
+  // list, so that the page has time to hand them back.
+  const spare = Array.from({ length: 6 }, () => {
+    const buffer = new ArrayBuffer(CAMERA_BATCH_BYTES);
+    new Uint8Array(buffer).fill(1);
+    return buffer;
+  });
   // A turn of the event loop, in which the page's messages (spare buffers) come in.
   const turn = () => new Promise((resolve) => {
     const channel = new MessageChannel();
