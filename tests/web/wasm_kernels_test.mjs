@@ -21,10 +21,9 @@ const expectedWindows = Buffer.from(expected.toString('latin1').replaceAll('\n',
 async function convert(base64, windowsText) {
   let memory = null;
   const chunks = [];
-  const page = {
-    output(at, size) { chunks.push(Buffer.from(new Uint8Array(memory.buffer, at >>> 0, size >>> 0))); },
-    progress() {}, camera() {}, near_miss() {}, done() {},
-  };
+  // Only the blocks matter here: every other import of the module does nothing.
+  const output = (at, size) => chunks.push(Buffer.from(new Uint8Array(memory.buffer, at >>> 0, size >>> 0)));
+  const page = new Proxy({ output }, { get: (imports, name) => imports[name] ?? (() => {}) });
   const module = await WebAssembly.compile(Buffer.from(base64, 'base64'));
   const instance = await WebAssembly.instantiate(module, { page });
   memory = instance.exports.memory;
