@@ -32,8 +32,13 @@ class PortableWindow {
 
   explicit PortableWindow(const char* bytes) : bytes_(bytes) {}
 
-  // Copies the 64 bytes to `out`.
-  void copy_to(char* out) const { copy_words<kSize>(out, bytes_); }
+  // Copies the first `length` bytes to `out`, and up to all 64: two words,
+  // which hold the quote and name of most lines, and the other six only when
+  // they are asked for.
+  void copy_to(char* out, std::size_t length = kSize) const {
+    copy_words<16>(out, bytes_);
+    if (length > 16) copy_words<kSize - 16>(out + 16, bytes_ + 16);
+  }
 
   std::uint64_t digits() const {
     // '0' to '9' become 0 to 9 under the exclusive or; below the top bit,

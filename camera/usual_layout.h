@@ -203,10 +203,11 @@ class BlockSink {
   // The name of `length` bytes after the opening quote that starts `window`.
   template <typename Window>
   void name(const Window& window, std::size_t length) {
-    // The head ends in a quote, as the window starts: the whole window, copied
-    // over that quote, holds the name, and what follows it is overwritten.
+    // The head ends in a quote, as the window starts: the window's start,
+    // copied over that quote, holds the name, and what follows it is
+    // overwritten.
     out_ = block_text::put(out_, block_text::kHead);
-    window.copy_to(out_ - 1);
+    window.copy_to(out_ - 1, 1 + length);
     out_ = block_text::put(out_ + length, block_text::kOrigin);
   }
 
@@ -235,10 +236,10 @@ class RecordSink {
 
   template <typename Window>
   void name(const Window& window, std::size_t length) {
-    // The name fits the window, so a copy of the whole window (from its
+    // The name fits the window, so a copy of the window's start (from its
     // opening quote) holds it.
     char bytes[kWindow];
-    window.copy_to(bytes);
+    window.copy_to(bytes, 1 + length);
     std::memcpy(record_.name, bytes + 1, length);
     record_.name_length = length;
   }
