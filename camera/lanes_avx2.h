@@ -43,8 +43,9 @@ class Avx2Window {
                 _mm256_movemask_epi8(_mm256_cmpeq_epi8(high_, wanted)));
   }
 
-  // Copies the 64 bytes to `out`.
-  BRIVEL_AVX2_CODE void copy_to(char* out) const {
+  // Copies the 64 bytes to `out` (at least the first `length`, as
+  // PortableWindow does).
+  BRIVEL_AVX2_CODE void copy_to(char* out, std::size_t = kSize) const {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), low_);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), high_);
   }

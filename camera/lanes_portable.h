@@ -32,22 +32,26 @@ class PortableWindow {
 
   explicit PortableWindow(const char* bytes) : bytes_(bytes) {}
 
-  // Copies the 64 bytes to `out`.
-  void copy_to(char* out) const { copy_words<kSize>(out, bytes_); }
+  // Copies the first `length` bytes to `out`, and up to all 64: two words,
+  // which hold the quote and name of most lines, and the other six only when
+  // they are asked for.
+  void copy_to(char* out, std::size_t length = kSize) const {
+    copy_words<16>(out, bytes_);
+    if (length > 16) copy_words<kSize - 16>(out + 16, bytes_ + 16);
+  }
 
   std::uint64_t digits() const {
-    // Below the top bit, adding 0x80 - '0' reaches the top bit from '0' up,
-    // and adding 0x80 - ':' from ':' up; a byte with the top bit is no digit.
-    // Exact, lane by lane: no sum carries out of its lane.
-    std::uint64_t found = 0;
+    // '0' to '9' become 0 to 9 under the exclusive or; below the top bit,
+    // adding 0x80 - 10 then reaches the top bit from 10 up, and a byte with
+    // the top bit is no digit. Exact, lane by lane: no sum carries out of its
+    // lane. The bytes that are not digits are gathered, which needs no
+    // negation per word.
+    std::uint64_t others = 0;
     for (std::size_t i = 0; i < 8; ++i) {
-      const std::uint64_t lanes = load_eight_lanes(bytes_ + 8 * i);
-      const std::uint64_t low = lanes & kLow;
-      const std::uint64_t word_digits =
-          (low + every_lane(0x80 - '0')) & ~((low + every_lane(0x80 - ':')) | lanes);
-      found |= top_bits(word_digits) << (8 * i);
+      const std::uint64_t lanes = load_eight_lanes(bytes_ + 8 * i) ^ every_lane('0');
+      others |= top_bits(((lanes & kLow) + every_lane(0x80 - 10)) | lanes) << (8 * i);
     }
-    return found;
+    return ~others;
   }
 
   // The index of the first byte equal to `c` from byte `from` on, or kSize

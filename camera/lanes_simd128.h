@@ -40,8 +40,9 @@ class Simd128Window {
     return found;
   }
 
-  // Copies the 64 bytes to `out`.
-  void copy_to(char* out) const {
+  // Copies the 64 bytes to `out` (at least the first `length`, as
+  // PortableWindow does).
+  void copy_to(char* out, std::size_t = kSize) const {
     for (int i = 0; i < 4; ++i) wasm_v128_store(out + 16 * i, chunks_[i]);
   }
 

@@ -37,8 +37,9 @@ class Sse2Window {
   // The mask of the bytes equal to `c`.
   BRIVEL_SSE2_CODE std::uint64_t bytes_equal_to(char c) const { return equal_to_any(c, c); }
 
-  // Copies the 64 bytes to `out`.
-  BRIVEL_SSE2_CODE void copy_to(char* out) const {
+  // Copies the 64 bytes to `out` (at least the first `length`, as
+  // PortableWindow does).
+  BRIVEL_SSE2_CODE void copy_to(char* out, std::size_t = kSize) const {
     for (int i = 0; i < 4; ++i) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i), chunks_[i]);
     }

@@ -79,9 +79,9 @@ struct Text {
 // Finds the number of item `index` in the next run of digits, hands it to
 // `sink` and moves `end` past it; false if the item does not stand right
 // after `end`, the end of the item before, or if its number is not written as
-// the block writer writes it (which `checked` says has been ruled out for the
-// whole line already). (The item is a template argument so that its key is a
-// constant in the code.)
+// the block writer writes it (which read_items() has ruled out for the whole
+// line already as far as eight digits go, and where `checked`, altogether).
+// (The item is a template argument so that its key is a constant in the code.)
 template <const Item& item, int index, bool checked, typename Sink>
 bool read_item(Text& text, std::size_t& end, Sink& sink) {
   const std::size_t start = lowest_bit(text.number_starts);
@@ -94,9 +94,9 @@ bool read_item(Text& text, std::size_t& end, Sink& sink) {
     written_otherwise = digits == 0;
   } else {
     negative = text.bytes[start - 1] == '-';
-    // One to seven digits, so that the number fits eight bytes with its sign,
-    // and no leading zero, nor "-0".
-    written_otherwise = (digits - 1 > 6) | ((text.bytes[start] == '0') & (digits + negative > 1));
+    // Some digits (none where the run stands in for a missing one), no
+    // leading zero, nor "-0".
+    written_otherwise = (digits == 0) | ((text.bytes[start] == '0') & (digits + negative > 1));
   }
   const std::size_t first = start - negative;  // of the number's text, its sign included
   // The key and its '=' stand right after the item before, and the number,
@@ -121,17 +121,18 @@ bool read_items(const Window& window, const char* bytes, std::size_t quote, std:
   // stands in for the start of a run when none is left, where no digits
   // follow, so that the item is not read.
   Text text{bytes, digits, (digits & ~(digits << 1)) | std::uint64_t{1} << 63, 0};
+  // Every number at once, rather than each as it is read: none may have eight
+  // digits, so that each fits eight bytes with its sign.
+  std::uint64_t written_otherwise = digits & (digits >> 1);
+  written_otherwise &= written_otherwise >> 2;
+  written_otherwise &= written_otherwise >> 4;
   if constexpr (checked) {
-    // Every number at once, rather than each as it is read: none may start
-    // with a zero followed by a digit, nor be "-0", nor have eight digits.
+    // Nor start with a zero followed by a digit, nor be "-0".
     text.minus_before = window.bytes_equal_to('-') << 1;
-    std::uint64_t eight = digits & (digits >> 1);
-    eight &= eight >> 2;
-    eight &= eight >> 4;
-    const std::uint64_t zero_first =
+    written_otherwise |=
         text.number_starts & window.bytes_equal_to('0') & ((digits >> 1) | text.minus_before);
-    if ((eight | zero_first) != 0) return false;
   }
+  if (written_otherwise != 0) return false;
   end = quote + 1;  // the end of the item before
   if (!read_item<kX, 0, checked>(text, end, sink) || !read_item<kY, 1, checked>(text, end, sink) ||
       !read_item<kZ, 2, checked>(text, end, sink) ||
@@ -198,10 +199,11 @@ class BlockSink {
   // The name of `length` bytes after the opening quote that starts `window`.
   template <typename Window>
   void name(const Window& window, std::size_t length) {
-    // The head ends in a quote, as the window starts: the whole window, copied
-    // over that quote, holds the name, and what follows it is overwritten.
+    // The head ends in a quote, as the window starts: the window's start,
+    // copied over that quote, holds the name, and what follows it is
+    // overwritten.
     out_ = block_text::put(out_, block_text::kHead);
-    window.copy_to(out_ - 1);
+    window.copy_to(out_ - 1, 1 + length);
     out_ = block_text::put(out_ + length, block_text::kOrigin);
   }
 
@@ -232,10 +234,10 @@ class RecordSink {
 
   template <typename Window>
   void name(const Window& window, std::size_t length) {
-    // The name fits the window, so a copy of the whole window (from its
+    // The name fits the window, so a copy of the window's start (from its
     // opening quote) holds it.
     char bytes[kWindow];
-    window.copy_to(bytes);
+    window.copy_to(bytes, 1 + length);
     std::memcpy(record_.name, bytes + 1, length);
     record_.name_length = length;
   }

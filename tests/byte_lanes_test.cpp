@@ -135,6 +135,20 @@ TYPED_TEST(ByteLanes, FirstByteAmongAnyOtherBytes) {
   }
 }
 
+TYPED_TEST(ByteLanes, CopiesTheBytesAskedForAndNoneAfterTheWindow) {
+  // A name is copied as the start of its window, as long as it asks for.
+  char bytes[2 * kSize];
+  for (std::size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<char>(i * 37 + 1);
+  const typename TypeParam::Window window(bytes);
+  for (std::size_t length = 0; length <= kSize; ++length) {
+    char out[2 * kSize];
+    std::memset(out, '#', sizeof out);
+    window.copy_to(out, length);
+    ASSERT_EQ(std::string(out, length), std::string(bytes, length)) << "length " << length;
+    ASSERT_EQ(std::string(out + kSize, kSize), std::string(kSize, '#')) << "length " << length;
+  }
+}
+
 TEST(ByteLanes, LowestAddressInLowestLane) {
   const char bytes[] = "\x01\x02\x03\x04\x05\x06\x07\x88";
   EXPECT_EQ(camera::load_eight_lanes(bytes), 0x8807060504030201u);

@@ -106,6 +106,8 @@ std::string convert_in_reads(const std::string& input, std::vector<std::size_t> 
   return sink.text;
 }
 
+const std::string kLetters = "abcdefghijklmnopqrstuvwxyz";
+
 // An input with every piece boundary case: long lines, a line of exactly one
 // piece, NULs, carriage returns and a last line without a line feed.
 std::string tricky_input() {
@@ -123,6 +125,8 @@ std::string tricky_input() {
   s += "\"wide\" x=12345678 y=-1234567 z=-12345678 pitch=4 yaw=5 roll=6 fov=1234567\n";
   // A line of the usual layout longer than a window.
   s += "\"" + std::string(40, 'w') + "\" x=-1000 y=2000 z=-3000 pitch=-40 yaw=350 roll=-6\n";
+  // Names about as long as the start of a window that a name is copied with.
+  for (std::size_t n = 13; n <= 18; ++n) s += line(kLetters.substr(0, n), static_cast<int>(n));
   for (int i = 0; i < 2000; ++i) s += line("n" + std::to_string(i), i % 3 ? i : -1);
   return s + "\"last\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6";
 }
@@ -138,6 +142,9 @@ TEST(Convert, SameOutputHoweverTheInputArrivesWithEveryKernel) {
       "{\n\"classname\" \"info_camera\"\n\"name\" \"" +
       std::string(40, 'w') +
       "\"\n\"origin\" \"-1000 2000 -3000\"\n\"angles\" \"-40 350 -6\"\n\"fov\" \"90\"\n}\n";
+  for (std::size_t n = 13; n <= 18; ++n) {
+    expected += block(kLetters.substr(0, n), static_cast<int>(n));
+  }
   for (int i = 0; i < 2000; ++i) expected += block("n" + std::to_string(i), i % 3 ? i : 90);
   expected += block("last");
 
