@@ -213,7 +213,7 @@ class BlockSink {
     if (index == 6) out_ = block_text::put(out_, block_text::kFov);
     // x and y, pitch and yaw, are followed by a space, in the line as in the
     // block (the next key starts with it).
-    out_ = block_text::put_number < index != 2 && index<5>(out_, text, length);
+    out_ = block_text::put_number<(index != 2 && index < 5)>(out_, text, length);
   }
 
   void finish(int items, bool /*line_ends*/) {
