@@ -2,9 +2,9 @@
 # The Windows programs: cross-build brivel.exe for 32-bit and for 64-bit Windows
 # from the same source with MinGW-w64 (the CMake presets win32 and win64) and
 # check what kind of executable each is; then run the end-to-end tests under
-# wine against one of them, with each byte-lane kernel the processor runs. The 32-bit
-# program, the one shipped, runs under 32-bit wine where this host runs 32-bit
-# code. Some hosts run 64-bit code only; 32-bit wine cannot start there, so the
+# wine against one of them, with each byte-lane kernel the processor runs. Both
+# ship, each in its zip; the 32-bit program, the one that runs on every Windows,
+# runs under 32-bit wine where this host runs 32-bit code. Some hosts run 64-bit code only; 32-bit wine cannot start there, so the
 # tests run against the 64-bit program under wine64 instead.
 #
 # brivel-check.exe and the zips' drop target, brivel-drop.cmd, are run there
@@ -89,8 +89,8 @@ if [ "$arch" = win32 ]; then
     "wine ($wine, win32 prefix); the 64-bit programs in build-win64 were built and checked above"
 else
   wine=$wine64
-  echo "40-windows: the 32-bit build-win32/brivel.exe and brivel-check.exe, the programs shipped," \
-    "were built and checked above (brivel's kernels and processor check included) but are not" \
+  echo "40-windows: the 32-bit build-win32/brivel.exe and brivel-check.exe (shipped, as are the" \
+    "64-bit ones, each in its zip) were built and checked above (brivel's kernels and processor check included) but are not" \
     "run here; running the 64-bit ones in build-win64 under 64-bit wine ($wine, win64 prefix)" \
     "instead, brivel with each kernel this processor runs"
 fi
