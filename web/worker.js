@@ -183,11 +183,14 @@ function brivelWorker(shared) {
     let counts = {};
     let done = 0;
     let shown = 0;
-    let moduleMs = 0;
+    // Where each pass spends its time (the figures of tests/web/page_timing.mjs): in the module,
+    // and within that in the page's functions it calls.
+    const timing = { moduleMs: 0, outputMs: 0, camerasMs: 0, blobMs: 0 };
 
     let batches = 0;
     const page = {
       output(at, size) {
+        const started = performance.now();
         const bytes = bytesAt(at, size);
         outputLength += bytes.length;
         const take = Math.min(bytes.length, PREVIEW_BYTES - previewLength);
@@ -208,11 +211,13 @@ function brivelWorker(shared) {
           partLength += room;
           from += room;
         }
+        timing.outputMs += performance.now() - started;
       },
       // A batch of cameras, to the page as it comes: the page makes room for them while the
       // module goes on, and hands the buffer back.
       cameras(count, lineAt, xAt, yAt, zAt, pitchAt, yawAt, rollAt, fovAt, nameEndAt, namesAt) {
         if (warm) return;
+        const started = performance.now();
         const buffer = spare.pop() || new ArrayBuffer(CAMERA_BATCH_BYTES);
         const batch = cameraBatch(buffer, count);
         batch.line.set(new Float64Array(memory.buffer, lineAt, count));
@@ -222,6 +227,7 @@ function brivelWorker(shared) {
         new Uint8Array(buffer, 40 * count).set(bytesAt(namesAt, batch.nameEnd[count - 1]));
         self.postMessage({ kind: 'cameras', count, buffer }, [buffer]);
         ++batches;
+        timing.camerasMs += performance.now() - started;
       },
       // What brivel-check says: where (the column in characters), why, the
       // line's text around the column with the column's place in it, and
@@ -267,7 +273,7 @@ function brivelWorker(shared) {
         if (at === 0) throw new Error('not enough memory for a line that long');
         bytesAt(at, bytes.length).set(bytes);
         if (exports.brivel_feed(bytes.length, last ? 1 : 0) !== 0) throw new Error('not enough memory for a line that long');
-        moduleMs += performance.now() - started;
+        timing.moduleMs += performance.now() - started;
       };
       const started = performance.now();
       await readParts(input, async (bytes) => {
@@ -282,15 +288,18 @@ function brivelWorker(shared) {
         if (look && batches > 0 && spare.length === 0) await turn();
       });
       feed(new Uint8Array(0), true);
-      const timing = { ms: performance.now() - started, moduleMs };
+      timing.ms = performance.now() - started;
       if (warm) {
         self.postMessage({ kind: 'warm', timing });
         return;
       }
       if (!look) {
         if (parts.length > 0) parts[parts.length - 1] = parts[parts.length - 1].subarray(0, partLength);
+        const blobStarted = performance.now();
         blobs.push(new Blob(parts));
-        self.postMessage({ kind: 'blocks', blob: new Blob(blobs), outputLength, timing });
+        const blob = new Blob(blobs);
+        timing.blobMs = performance.now() - blobStarted;
+        self.postMessage({ kind: 'blocks', blob, outputLength, timing });
         return;
       }
       const findingTable = findings.views('texts');
