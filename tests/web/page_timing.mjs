@@ -124,7 +124,9 @@ try {
       .filter(([, ms]) => ms > 0.5).map(([what, ms]) => `${what} ${seconds(ms)}`);
     console.log(`the ${name} pass: the module ${seconds(t.moduleMs)}, ${(size / 1e3 / t.moduleMs).toFixed(0)} MB/s` +
       `${within.length ? ` (of which ${within.join(', ')})` : ''}; reading and module ${seconds(t.ms)}` +
-      `${t.blobMs > 0.5 ? `; the last Blob ${seconds(t.blobMs)}` : ''}${t.wholeMs ? `; the whole pass ${seconds(t.wholeMs)}` : ''}`);
+      `; waiting for the list ${seconds(t.readWaitMs || 0)}` +
+      `${t.partsWaitMs ? `, for parts of the blocks ${seconds(t.partsWaitMs)}` : ''}` +
+      `${t.blobMs ? `; the second worker made Blobs for ${seconds(t.blobMs)}, the last waited for ${seconds(t.blobWaitMs)}` : ''}${t.wholeMs ? `; the whole pass ${seconds(t.wholeMs)}` : ''}`);
   }
   console.log(`choice to counts, map and lists drawn: ${((drawn - started) / 1000).toFixed(2)} s`);
   console.log(`choice to the download ready: ${((figures.now - started) / 1000).toFixed(2)} s`);
