@@ -152,18 +152,14 @@ async function convert() {
   let found;
   const store = columns.cameraColumns(n);
   let bounds = null;  // of the cameras so far, for the map
-  const looking = pass(module, 'look', (message) => {
-    if (!stale()) showStatus(`Converting ${name} (${size})…`, message.done / Math.max(message.total, 1));
-  }, ({ buffer, count }) => {
-    columns.appendCameras(store, buffer, count);
-    const batch = columns.cameraBatch(buffer, count);
-    bounds = cameraBounds(batch.x, batch.y, count, bounds);
-  });
-  // The worker of the blocks pass, started meanwhile, makes its parts of the blocks while it waits.
-  if (!spare) spare = new Worker(workerUrl);
-  spare.postMessage({ kind: 'ready-parts' });
   try {
-    found = await looking;
+    found = await pass(module, 'look', (message) => {
+      if (!stale()) showStatus(`Converting ${name} (${size})…`, message.done / Math.max(message.total, 1));
+    }, ({ buffer, count }) => {
+      columns.appendCameras(store, buffer, count);
+      const batch = columns.cameraBatch(buffer, count);
+      bounds = cameraBounds(batch.x, batch.y, count, bounds);
+    });
   } catch (error) {
     if (stale()) return;
     showStatus(`Could not convert ${name}: ${error.message}`);

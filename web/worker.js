@@ -187,18 +187,9 @@ function brivelWorker(shared) {
   }
   const blobMakerUrl = URL.createObjectURL(new Blob([`(${blobMaker})()`], { type: 'text/javascript' }));
 
-  // The parts of the blocks, made and written while the worker waits for a blocks pass (the page
-  // asks for them as the look pass begins): memory written for the first time is slow to come by,
-  // and the pass should not wait for it.
-  const readyParts = [];
-
   self.onmessage = async (event) => {
     if (event.data.kind === 'spare') {
       spare.push(event.data.buffer);
-      return;
-    }
-    if (event.data.kind === 'ready-parts') {
-      while (readyParts.length < OUTPUT_PARTS) readyParts.push(new Uint8Array(OUTPUT_PART).fill(1));
       return;
     }
     const { module, input, windowsText, name, pass } = event.data;
@@ -214,8 +205,8 @@ function brivelWorker(shared) {
     let previewLength = 0;
     // The blocks pass: the part being filled, and the parts free to be filled next.
     const maker = !look && new Worker(blobMakerUrl);
-    const freeParts = look ? [] : readyParts.splice(0);
-    let partsMade = freeParts.length;
+    const freeParts = [];
+    let partsMade = 0;
     let part = null;
     let partLength = 0;
     let partsBack = null;  // resolves when the maker hands parts back
@@ -259,8 +250,7 @@ function brivelWorker(shared) {
         if (look) return;
         for (let from = 0; from < bytes.length;) {
           if (!part) {
-            // Made here only while fewer than OUTPUT_PARTS go round, or one more at the odd
-            // time (see the wait before each part of the list).
+            // Made here only while fewer than OUTPUT_PARTS go round (see feed's wait below).
             part = freeParts.pop() || (++partsMade, new Uint8Array(OUTPUT_PART));
             partLength = 0;
           }
