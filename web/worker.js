@@ -211,12 +211,20 @@ function brivelWorker(shared) {
     let partLength = 0;
     let partsBack = null;  // resolves when the maker hands parts back
     let blobMade = null;   // resolves to the download's Blob
+    let makerFailed = null;  // what stopped the second worker, if anything
     if (maker) {
       let blobArrived;
       blobMade = new Promise((resolve) => (blobArrived = resolve));
       maker.onmessage = ({ data }) => {
         if (data.kind === 'blob') return blobArrived(data);
         freeParts.push(...data.buffers.map((buffer) => new Uint8Array(buffer)));
+        if (partsBack) partsBack();
+      };
+      // Said at once, rather than waited for in vain.
+      maker.onerror = (event) => {
+        event.preventDefault();
+        makerFailed = new Error(`the download could not be made (${event.message || 'its worker stopped'})`);
+        blobArrived(null);
         if (partsBack) partsBack();
       };
     }
@@ -336,12 +344,13 @@ function brivelWorker(shared) {
         // The parts mostly come at once: let the spare buffers in.
         if (look && batches > 0 && spare.length === 0) await turn();
         // The next part of the list may fill a part of the blocks: wait for one to be free.
-        while (!look && freeParts.length === 0 && partsMade >= OUTPUT_PARTS) {
+        while (!look && freeParts.length === 0 && partsMade >= OUTPUT_PARTS && !makerFailed) {
           const waited = performance.now();
           await new Promise((resolve) => (partsBack = resolve));
           partsBack = null;
           timing.partsWaitMs += performance.now() - waited;
         }
+        if (makerFailed) throw makerFailed;
       }, timing);
       feed(new Uint8Array(0), true);
       timing.ms = performance.now() - started;
@@ -353,7 +362,9 @@ function brivelWorker(shared) {
         if (part) handOver();
         const waited = performance.now();
         maker.postMessage({});
-        const { blob, ms } = await blobMade;
+        const made = await blobMade;
+        if (makerFailed) throw makerFailed;
+        const { blob, ms } = made;
         maker.terminate();
         timing.blobMs = ms;
         timing.blobWaitMs = performance.now() - waited;
