@@ -220,6 +220,12 @@ class Run {
       if (!reserve(text_, text_capacity_, text_length_ + usable)) return false;
       std::memcpy(text_ + text_length_, raw_, usable);
       text_length_ += usable;
+    } else if (!web::holds_ctrl_z(raw_, usable)) {
+      // Nearly every part of a list with CR LF line ends: no byte for the rules to stop at, and
+      // no carriage return for them to hold (see above), so their text is the bytes without the
+      // carriage return of each CR LF, dropped a window at a time.
+      if (!reserve(text_, text_capacity_, text_length_ + usable + web::kReadingSlack)) return false;
+      text_length_ += web::drop_carriage_returns(raw_, usable, text_ + text_length_);
     } else {
       // The text is never longer than the bytes it is read from.
       if (!reserve(text_, text_capacity_, text_length_ + usable + 2)) return false;

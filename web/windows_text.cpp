@@ -65,6 +65,35 @@ std::size_t translate(const char* in, std::size_t length, char* out) {
 
 }  // namespace
 
+std::size_t drop_carriage_returns(const char* in, std::size_t length, char* out) {
+  char* o = out;
+  std::size_t at = 0;  // the first byte not copied yet
+  std::size_t window = 0;
+  for (; window + kWindow + kStep <= length; window += kWindow) {
+    const Window lanes(in + window);
+    // A carriage return in the window's last byte pairs with a line feed in the next one's first.
+    const std::uint64_t before_line_feeds =
+        (bytes_equal_to(lanes, '\n') >> 1) | (std::uint64_t{in[window + kWindow] == '\n'} << 63);
+    for (std::uint64_t dropped = bytes_equal_to(lanes, '\r') & before_line_feeds; dropped != 0;
+         dropped &= dropped - 1) {
+      const std::size_t carriage_return = window + camera::lowest_bit(dropped);
+      o = copy_run(o, in, at, carriage_return);
+      at = carriage_return + 1;
+    }
+  }
+  // The windows end at least kStep bytes before the input does.
+  if (at < window) {
+    o = copy_run(o, in, at, window);
+    at = window;
+  }
+  for (; at < length; ++at) {
+    if (in[at] != '\r' || at + 1 == length || in[at + 1] != '\n') *o++ = in[at];
+  }
+  return static_cast<std::size_t>(o - out);
+}
+
+static_assert(kReadingSlack >= kStep, "a run's copy writes up to kStep - 1 bytes past it");
+
 int WindowsTextSink::write(const char* bytes, std::size_t length) {
   // A slice at a time, so that the doubled text fits a buffer on the stack
   // (the WebAssembly stack is small) and the inner sink gets few calls.
@@ -79,6 +108,10 @@ int WindowsTextSink::write(const char* bytes, std::size_t length) {
     length -= take;
   }
   return 0;
+}
+
+bool holds_ctrl_z(const char* bytes, std::size_t length) {
+  return std::memchr(bytes, '\x1a', length) != nullptr;
 }
 
 bool holds_text_controls(const char* bytes, std::size_t length) {

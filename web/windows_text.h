@@ -24,4 +24,14 @@ class WindowsTextSink : public cli::ByteSink {
 // read bytes without either as they are.
 bool holds_text_controls(const char* bytes, std::size_t length);
 
+// Whether `length` bytes hold a Ctrl-Z.
+bool holds_ctrl_z(const char* bytes, std::size_t length);
+
+// `length` bytes with no Ctrl-Z, as the text rules read them when they end the
+// input: each carriage return right before a line feed dropped, every other
+// byte kept. Into `out`, which has room for `length` bytes and
+// kReadingSlack more; returns the length written.
+constexpr std::size_t kReadingSlack = 16;
+std::size_t drop_carriage_returns(const char* in, std::size_t length, char* out);
+
 }  // namespace web

@@ -105,12 +105,15 @@ function brivelWorker(shared) {
   const { ColumnTable, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch } = shared;
   const PART = 1 << 20;  // the most bytes of the list read at a time
   const PREVIEW_BYTES = 64 * 1024;
-  // The download's Blob is made of Blobs of eight parts of 4 MB each, made as the parts fill.
-  // A Blob copies its parts when it is made, so the same eight buffers serve again: one Blob
-  // of all the parts at the end held them all (twice the tab's memory at its peak), and a
-  // Blob for each part made the download a second later on 100 MB.
+  // The download's blocks go in parts of 4 MB to a second worker, which makes a Blob of every
+  // eight (a Blob copies its parts when it is made) and hands the buffers back to be filled again.
+  // Making Blobs is most of the pass's work, and a Blob of 32 MB is made faster than eight of 4 MB
+  // (one Blob of all the parts at the end held them all, twice the tab's memory at its peak); in a
+  // worker of its own it is made while the next parts are converted. A few more than eight parts go
+  // round, and the conversion waits for one to come back before taking more of the list.
   const OUTPUT_PART = 4 << 20;
-  const OUTPUT_PARTS = 8;
+  const OUTPUT_PARTS_PER_BLOB = 8;
+  const OUTPUT_PARTS = OUTPUT_PARTS_PER_BLOB + 4;
   const buffersOf = (result) => Object.values(result).map((array) => array.buffer);
   // The buffers of camera batches, to be filled; the page hands each back. A few are made
   // (and written, which is what takes the time) at once, while the worker waits for its
@@ -129,7 +132,8 @@ function brivelWorker(shared) {
 
   // Calls each(bytes) for each part of the Blob, in order. A byte stream is
   // read into two buffers in turn, the next part arriving while `each` works.
-  async function readParts(blob, each) {
+  // Adds the time spent waiting for parts to timing.readWaitMs.
+  async function readParts(blob, each, timing) {
     const stream = blob.stream();
     let reader = null;
     try {
@@ -147,13 +151,41 @@ function brivelWorker(shared) {
     const buffers = [new ArrayBuffer(PART), new ArrayBuffer(PART)];
     let next = reader.read(new Uint8Array(buffers[0]));
     for (let k = 0; ; k = 1 - k) {
+      const waited = performance.now();
       const { done, value } = await next;
+      timing.readWaitMs += performance.now() - waited;
       if (done) return;
       next = reader.read(new Uint8Array(buffers[1 - k]));
       await each(value);
       buffers[k] = value.buffer;  // the buffer read into, handed back
     }
   }
+
+  // The second worker: a Blob of each eight parts it is given, and one of them all at the end.
+  function blobMaker() {
+    const blobs = [];
+    let parts = [];
+    let ms = 0;  // in making Blobs
+    const makeBlob = () => {
+      const started = performance.now();
+      blobs.push(new Blob(parts));
+      ms += performance.now() - started;
+      const buffers = parts.map((part) => part.buffer);
+      parts = [];
+      self.postMessage({ kind: 'parts', buffers }, buffers);
+    };
+    self.onmessage = (event) => {
+      const { part, length, partsPerBlob } = event.data;
+      if (part) {
+        parts.push(new Uint8Array(part, 0, length));
+        if (parts.length === partsPerBlob) makeBlob();
+        return;
+      }
+      makeBlob();
+      self.postMessage({ kind: 'blob', blob: new Blob(blobs), ms });
+    };
+  }
+  const blobMakerUrl = URL.createObjectURL(new Blob([`(${blobMaker})()`], { type: 'text/javascript' }));
 
   self.onmessage = async (event) => {
     if (event.data.kind === 'spare') {
@@ -171,10 +203,35 @@ function brivelWorker(shared) {
     let outputLength = 0;
     const preview = new Uint8Array(PREVIEW_BYTES);
     let previewLength = 0;
-    const blobs = [];
-    const buffers = [];
-    const parts = [];  // the buffers for the next Blob; the last is being filled
+    // The blocks pass: the part being filled, and the parts free to be filled next.
+    const maker = !look && new Worker(blobMakerUrl);
+    const freeParts = [];
+    let partsMade = 0;
+    let part = null;
     let partLength = 0;
+    let partsBack = null;  // resolves when the maker hands parts back
+    let blobMade = null;   // resolves to the download's Blob
+    let makerFailed = null;  // what stopped the second worker, if anything
+    if (maker) {
+      let blobArrived;
+      blobMade = new Promise((resolve) => (blobArrived = resolve));
+      maker.onmessage = ({ data }) => {
+        if (data.kind === 'blob') return blobArrived(data);
+        freeParts.push(...data.buffers.map((buffer) => new Uint8Array(buffer)));
+        if (partsBack) partsBack();
+      };
+      // Said at once, rather than waited for in vain.
+      maker.onerror = (event) => {
+        event.preventDefault();
+        makerFailed = new Error(`the download could not be made (${event.message || 'its worker stopped'})`);
+        blobArrived(null);
+        if (partsBack) partsBack();
+      };
+    }
+    const handOver = () => {
+      maker.postMessage({ part: part.buffer, length: partLength, partsPerBlob: OUTPUT_PARTS_PER_BLOB }, [part.buffer]);
+      part = null;
+    };
     // Each finding's code, words, excerpt and text (as brivel-check prints it), one after the other in the pool.
     const findings = look && new ColumnTable({
       line: Float64Array, column: Float64Array, mark: Uint32Array, flags: Uint8Array, x: Int32Array, y: Int32Array,
@@ -183,11 +240,16 @@ function brivelWorker(shared) {
     let counts = {};
     let done = 0;
     let shown = 0;
-    let moduleMs = 0;
+    // Where each pass spends its time (the figures of tests/web/page_timing.mjs): in the module,
+    // and within that in the page's functions it calls; waiting for the list's parts to be read,
+    // and in the blocks pass for parts of the blocks to come back and for the last Blob; and the
+    // second worker's time in making Blobs.
+    const timing = { moduleMs: 0, outputMs: 0, camerasMs: 0, readWaitMs: 0, partsWaitMs: 0, blobWaitMs: 0, blobMs: 0 };
 
     let batches = 0;
     const page = {
       output(at, size) {
+        const started = performance.now();
         const bytes = bytesAt(at, size);
         outputLength += bytes.length;
         const take = Math.min(bytes.length, PREVIEW_BYTES - previewLength);
@@ -195,24 +257,24 @@ function brivelWorker(shared) {
         previewLength += take;
         if (look) return;
         for (let from = 0; from < bytes.length;) {
-          if (parts.length === 0 || partLength === OUTPUT_PART) {
-            if (parts.length === OUTPUT_PARTS) {
-              blobs.push(new Blob(parts));
-              parts.length = 0;
-            }
-            parts.push(buffers[parts.length] || (buffers[parts.length] = new Uint8Array(OUTPUT_PART)));
+          if (!part) {
+            // Made here only while fewer than OUTPUT_PARTS go round (see feed's wait below).
+            part = freeParts.pop() || (++partsMade, new Uint8Array(OUTPUT_PART));
             partLength = 0;
           }
           const room = Math.min(bytes.length - from, OUTPUT_PART - partLength);
-          parts[parts.length - 1].set(bytes.subarray(from, from + room), partLength);
+          part.set(bytes.subarray(from, from + room), partLength);
           partLength += room;
           from += room;
+          if (partLength === OUTPUT_PART) handOver();
         }
+        timing.outputMs += performance.now() - started;
       },
       // A batch of cameras, to the page as it comes: the page makes room for them while the
       // module goes on, and hands the buffer back.
       cameras(count, lineAt, xAt, yAt, zAt, pitchAt, yawAt, rollAt, fovAt, nameEndAt, namesAt) {
         if (warm) return;
+        const started = performance.now();
         const buffer = spare.pop() || new ArrayBuffer(CAMERA_BATCH_BYTES);
         const batch = cameraBatch(buffer, count);
         batch.line.set(new Float64Array(memory.buffer, lineAt, count));
@@ -222,6 +284,7 @@ function brivelWorker(shared) {
         new Uint8Array(buffer, 40 * count).set(bytesAt(namesAt, batch.nameEnd[count - 1]));
         self.postMessage({ kind: 'cameras', count, buffer }, [buffer]);
         ++batches;
+        timing.camerasMs += performance.now() - started;
       },
       // What brivel-check says: where (the column in characters), why, the
       // line's text around the column with the column's place in it, and
@@ -267,7 +330,7 @@ function brivelWorker(shared) {
         if (at === 0) throw new Error('not enough memory for a line that long');
         bytesAt(at, bytes.length).set(bytes);
         if (exports.brivel_feed(bytes.length, last ? 1 : 0) !== 0) throw new Error('not enough memory for a line that long');
-        moduleMs += performance.now() - started;
+        timing.moduleMs += performance.now() - started;
       };
       const started = performance.now();
       await readParts(input, async (bytes) => {
@@ -280,17 +343,32 @@ function brivelWorker(shared) {
         }
         // The parts mostly come at once: let the spare buffers in.
         if (look && batches > 0 && spare.length === 0) await turn();
-      });
+        // The next part of the list may fill a part of the blocks: wait for one to be free.
+        while (!look && freeParts.length === 0 && partsMade >= OUTPUT_PARTS && !makerFailed) {
+          const waited = performance.now();
+          await new Promise((resolve) => (partsBack = resolve));
+          partsBack = null;
+          timing.partsWaitMs += performance.now() - waited;
+        }
+        if (makerFailed) throw makerFailed;
+      }, timing);
       feed(new Uint8Array(0), true);
-      const timing = { ms: performance.now() - started, moduleMs };
+      timing.ms = performance.now() - started;
       if (warm) {
         self.postMessage({ kind: 'warm', timing });
         return;
       }
       if (!look) {
-        if (parts.length > 0) parts[parts.length - 1] = parts[parts.length - 1].subarray(0, partLength);
-        blobs.push(new Blob(parts));
-        self.postMessage({ kind: 'blocks', blob: new Blob(blobs), outputLength, timing });
+        if (part) handOver();
+        const waited = performance.now();
+        maker.postMessage({});
+        const made = await blobMade;
+        if (makerFailed) throw makerFailed;
+        const { blob, ms } = made;
+        maker.terminate();
+        timing.blobMs = ms;
+        timing.blobWaitMs = performance.now() - waited;
+        self.postMessage({ kind: 'blocks', blob, outputLength, timing });
         return;
       }
       const findingTable = findings.views('texts');
@@ -298,6 +376,7 @@ function brivelWorker(shared) {
         kind: 'done', outputLength, preview: preview.slice(0, previewLength), timing, findings: findingTable, ...counts,
       }, buffersOf(findingTable));
     } catch (error) {
+      if (maker) maker.terminate();
       const message = String(error && error.message || error);
       self.postMessage({ kind: 'failed', message: error instanceof DOMException ? `the file could not be read (${message})` : message });
     }

@@ -1,19 +1,24 @@
 // Times the page on one large list, as a person would see it: from choosing
 // the file to the counts, map and lists drawn; the longest task on the main
 // thread meanwhile (a PerformanceObserver for long tasks); and the tab's peak
-// memory (the resident size of its renderer process, sampled). Prints the
-// figures; asserts nothing, since timings on a shared machine are no test.
+// memory (the resident size of its renderer process, sampled). Also where the
+// worker's two passes spend their time: the "look" pass (what the page shows)
+// and the "blocks" pass (the download). Prints the figures; asserts nothing,
+// since timings on a shared machine are no test.
 //
-//   node tests/web/page_timing.mjs BUILD_DIR LIST [--screenshot PREFIX]
+//   node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--screenshot PREFIX]
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
-const [buildArg, list, flag, prefix] = process.argv.slice(2);
-if (!buildArg || !list) {
-  console.error('usage: node tests/web/page_timing.mjs BUILD_DIR LIST [--screenshot PREFIX]');
+const [buildArg, list, ...options] = process.argv.slice(2);
+const windowsText = options.includes('--windows-text');
+const shotAt = options.indexOf('--screenshot');
+const prefix = shotAt >= 0 ? options[shotAt + 1] : null;
+if (!buildArg || !list || (shotAt >= 0 && !prefix)) {
+  console.error('usage: node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--screenshot PREFIX]');
   process.exit(2);
 }
 // The page's folder; in builds before it had one, the page was among the build files in web/.
@@ -81,6 +86,7 @@ try {
   await page.goto(pageUrl);
   // A person takes a moment to choose a file: the page readies its module meanwhile.
   await page.waitForTimeout(2000);
+  if (windowsText) await page.locator('#windows').check();
   const idleKiB = rendererKiB(profile);
   let peakKiB = idleKiB;
   const sampler = setInterval(() => (peakKiB = Math.max(peakKiB, rendererKiB(profile))), 50);
@@ -98,19 +104,29 @@ try {
   await page.waitForFunction(() => !document.body.dataset.outputPending, null, { timeout: 120000, polling: 20 });
   const figures = await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() =>
     requestAnimationFrame(() => resolve({ now: performance.now(), tasks: window.longTasks.slice(),
-      converted: document.body.dataset.seconds, moduleSeconds: document.body.dataset.moduleSeconds,
-      failed: document.body.dataset.failed })))));
+      converted: document.body.dataset.seconds, look: document.body.dataset.lookTiming,
+      blocks: document.body.dataset.blocksTiming, failed: document.body.dataset.failed })))));
   clearInterval(sampler);
   const cpu = cpuSeconds(profile) - cpuBefore;
   peakKiB = Math.max(peakKiB, rendererKiB(profile));
   if (figures.failed) throw new Error('the page could not convert: ' + figures.failed);
   const size = fs.statSync(list).size;
   const longest = figures.tasks.length ? Math.max(...figures.tasks) : 0;
-  console.log(`list: ${list} (${(size / 1e6).toFixed(1)} MB)`);
+  console.log(`list: ${list} (${(size / 1e6).toFixed(1)} MB), ${windowsText ? 'Windows' : 'Linux'} line ends`);
   console.log(`converted (the page's own figure, choice to counts): ${figures.converted} s`);
-  if (figures.moduleSeconds) {
-    console.log(`the module's conversion in the page: ${figures.moduleSeconds} s, ` +
-      `${(size / 1e6 / Number(figures.moduleSeconds)).toFixed(0)} MB/s`);
+  // Each pass: the module's time (what its calls of the page's functions took within it), and
+  // the pass's whole time, its reading of the list included.
+  const seconds = (ms) => `${(ms / 1000).toFixed(3)} s`;
+  for (const [name, json] of [['look', figures.look], ['blocks', figures.blocks]]) {
+    if (!json) continue;  // a page from before these figures
+    const t = JSON.parse(json);
+    const within = [['the blocks to the page', t.outputMs], ['camera batches', t.camerasMs]]
+      .filter(([, ms]) => ms > 0.5).map(([what, ms]) => `${what} ${seconds(ms)}`);
+    console.log(`the ${name} pass: the module ${seconds(t.moduleMs)}, ${(size / 1e3 / t.moduleMs).toFixed(0)} MB/s` +
+      `${within.length ? ` (of which ${within.join(', ')})` : ''}; reading and module ${seconds(t.ms)}` +
+      `; waiting for the list ${seconds(t.readWaitMs || 0)}` +
+      `${t.partsWaitMs ? `, for parts of the blocks ${seconds(t.partsWaitMs)}` : ''}` +
+      `${t.blobMs ? `; the second worker made Blobs for ${seconds(t.blobMs)}, the last waited for ${seconds(t.blobWaitMs)}` : ''}${t.wholeMs ? `; the whole pass ${seconds(t.wholeMs)}` : ''}`);
   }
   console.log(`choice to counts, map and lists drawn: ${((drawn - started) / 1000).toFixed(2)} s`);
   console.log(`choice to the download ready: ${((figures.now - started) / 1000).toFixed(2)} s`);
@@ -118,7 +134,7 @@ try {
   console.log(`main-thread tasks over 50 ms: ${figures.tasks.length}, the longest ${longest.toFixed(0)} ms`);
   console.log(`tab memory (renderer resident size): ${(idleKiB / 1024).toFixed(0)} MiB idle, ` +
     `${(peakKiB / 1024).toFixed(0)} MiB at the peak`);
-  if (flag === '--screenshot') {
+  if (prefix) {
     await page.locator('#map').screenshot({ path: `${prefix}-all.png` });
     console.log(`screenshot: ${prefix}-all.png`);
     if (await page.locator('#map-zoom-in').count()) {

@@ -1,12 +1,15 @@
 // Each of the page's two WebAssembly modules (the SIMD128 kernel and the
 // portable one) converts a list as the native program does, byte for byte,
 // with Linux and Windows line ends, fed in parts of any size as the page
-// streams a file in (a part may end inside a line, a piece or a CR LF); and
-// the page's loader picks the SIMD128 one here, where node has SIMD.
+// streams a file in (a part may end inside a line, a piece or a CR LF), and
+// says of lists with CR LF what brivel-check --windows-text says; and the
+// page's loader picks the SIMD128 one here, where node has SIMD.
 //
 //   node tests/web/wasm_kernels_test.mjs BUILD_DIR INPUT
-import { execFileSync } from 'node:child_process';
-import { readFileSync } from 'node:fs';
+import { execFileSync, spawnSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
 import { runInNewContext } from 'node:vm';
 import { strict as assert } from 'node:assert';
 import { test } from 'node:test';
@@ -24,22 +27,45 @@ const windows = (input) => crlf(brivel(latin1(input.toString('latin1').split('\x
 const asWindowsWrites = (bytes) => Buffer.concat([latin1(bytes.toString('latin1').replaceAll('\n', '\r\n')),
   latin1('"lone cr"\r x=1 y=2 z=3 pitch=4 yaw=5 roll=6\r\n\x1a\r\n"after" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\r\n')]);
 const windowsStyle = asWindowsWrites(list);
+// CR LF, CR CR LF and lone carriage returns (one a name's last byte), and no Ctrl-Z: only a
+// carriage return before a line feed goes. Each is seen in the findings (their columns and
+// excerpts) more than in the blocks, where most are whitespace at a line's end.
+let ends = 0;
+const mixedCarriageReturns = latin1(list.toString('latin1').replace(/\n/g, () => ['\r\n', '\n', '\r\r\n', '\r \n', '\r\n'][ends++ % 5])
+  .replace(/" x=/g, () => ['\r" x=', '" x=', '" x='][ends++ % 3]));
 const example = asWindowsWrites(readFileSync(new URL('../../examples/cameras.txt', import.meta.url)));
 
-// Converts `input` fed in parts of the sizes given, in turn.
-async function convert(base64, input, windowsText, sizes) {
+// What brivel-check prints for the list saved as list.txt: the texts of the module's findings and its summary.
+function brivelCheck(input, windowsText) {
+  const folder = mkdtempSync(path.join(os.tmpdir(), 'brivel-wasm-test-'));
+  writeFileSync(path.join(folder, 'list.txt'), input);
+  const printed = spawnSync(`${path.resolve(build)}/brivel-check`, [...(windowsText ? ['--windows-text'] : []), 'list.txt'],
+    { cwd: folder, maxBuffer: 1 << 30 }).stdout;
+  rmSync(folder, { recursive: true });
+  return printed;
+}
+// Converts `input` fed in parts of the sizes given, in turn. With `observe`, the findings' texts
+// and the summary instead, as brivel-check prints them for list.txt.
+async function convert(base64, input, windowsText, sizes, observe = false) {
   let memory = null;
   const chunks = [];
-  // The blocks; the page's other functions do nothing here.
-  const page = new Proxy({
-    output(at, size) { chunks.push(Buffer.from(new Uint8Array(memory.buffer, at >>> 0, size >>> 0))); },
+  const bytes = (at, size) => Buffer.from(new Uint8Array(memory.buffer, at >>> 0, size >>> 0));
+  // The blocks, or the findings; the page's other functions do nothing here.
+  const page = new Proxy(observe ? {
+    finding(...fields) { chunks.push(bytes(fields[12], fields[13])); },
+    done(...fields) { chunks.push(bytes(fields[9], fields[10])); },
+  } : {
+    output(at, size) { chunks.push(bytes(at, size)); },
   }, { get: (functions, name) => functions[name] || (() => {}) });
   const module = await WebAssembly.compile(Buffer.from(base64, 'base64'));
   const instance = await WebAssembly.instantiate(module, { page });
   const exports = instance.exports;
   memory = exports.memory;
   exports._initialize();
-  assert.notEqual(exports.brivel_begin(windowsText ? 1 : 0, 0, 0), 0);
+  const name = Buffer.from('list.txt');
+  const nameAt = exports.brivel_begin(windowsText ? 1 : 0, observe ? 1 : 0, name.length);
+  assert.notEqual(nameAt, 0);
+  new Uint8Array(memory.buffer, nameAt, name.length).set(name);
   for (let at = 0, k = 0; at < input.length; ++k) {
     const part = input.subarray(at, at + sizes[k % sizes.length]);
     const room = exports.brivel_room(part.length);
@@ -69,6 +95,12 @@ for (const kernel of ['simd128', 'portable']) {
       assert.ok((await convert(base64, list, true, sizes)).equals(crlf(expected)), `Windows line ends, parts of ${sizes}`);
       assert.ok((await convert(base64, windowsStyle, true, sizes)).equals(expectedWindows),
         `a list with CR LF and a Ctrl-Z, Windows line ends, parts of ${sizes}`);
+      assert.ok((await convert(base64, mixedCarriageReturns, true, sizes)).equals(windows(mixedCarriageReturns)),
+        `a list with CR LF, CR CR LF and lone CRs, Windows line ends, parts of ${sizes}`);
+      for (const input of [windowsStyle, mixedCarriageReturns]) {
+        assert.ok((await convert(base64, input, true, sizes, true)).equals(brivelCheck(input, true)),
+          `what brivel-check --windows-text says of a list with CR LF, parts of ${sizes}`);
+      }
     }
     // A byte at a time: a part may be a CR alone.
     assert.ok((await convert(base64, example, true, [1])).equals(windows(example)), 'the example as Windows writes it, a byte at a time');
