@@ -3,10 +3,11 @@
 //  - goes through it by keyboard alone (no mouse event at all): chooses
 //    examples/cameras.txt with the button, downloads, inspects a camera in the
 //    table and on the map, reads a finding;
-//  - compares downloads byte for byte with what <build>/brivel writes, in both
-//    line-end modes: the example, a Windows-style list, a list ending in a lone
-//    CR, one without a final line feed, and a list of 15 MB;
-//  - checks that the page's findings are <build>/brivel-check's, word for
+//  - compares downloads byte for byte with what brivel writes (the one in
+//    BRIVEL_PROGRAMS, or in <build>), in both line-end modes: the example, a
+//    Windows-style list, a list ending in a lone CR, one without a final line
+//    feed, and a list of 15 MB;
+//  - checks that the page's findings are brivel-check's, word for
 //    word, in both modes;
 //  - clicks a map marker and checks it against its line; cancels a conversion;
 //  - runs the axe-core audit (WCAG 2.1 A and AA) and checks the page at 390 px;
@@ -30,8 +31,10 @@ if (!buildArg) {
 }
 const build = path.resolve(buildArg);
 const screenshot = rest[0] === '--screenshot' ? path.resolve(rest[1]) : null;
-const brivel = path.join(build, 'brivel');
-const brivelCheck = path.join(build, 'brivel-check');
+// The native programs the page is compared with: BRIVEL_PROGRAMS, or the page's build.
+const programs = path.resolve(process.env.BRIVEL_PROGRAMS || build);
+const brivel = path.join(programs, 'brivel');
+const brivelCheck = path.join(programs, 'brivel-check');
 const site = path.join(build, 'page');
 const pageUrl = pathToFileURL(path.join(site, 'index.html')).href;
 

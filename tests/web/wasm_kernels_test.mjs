@@ -19,7 +19,9 @@ const context = { atob, Uint8Array, WebAssembly };
 runInNewContext(readFileSync(`${build}/page/brivel_wasm.js`, 'utf8'), context);
 const list = readFileSync(inputPath);
 const latin1 = (text) => Buffer.from(text, 'latin1');
-const brivel = (input) => execFileSync(`${build}/brivel`, { input, maxBuffer: 1 << 30 });
+// The native programs: BRIVEL_PROGRAMS, or the page's build.
+const programs = path.resolve(process.env.BRIVEL_PROGRAMS || build);
+const brivel = (input) => execFileSync(`${programs}/brivel`, { input, maxBuffer: 1 << 30 });
 // The Windows program reads CR LF as LF and stops at a Ctrl-Z, and writes every LF as CR LF.
 const crlf = (bytes) => latin1(bytes.toString('latin1').replaceAll('\n', '\r\n'));
 const windows = (input) => crlf(brivel(latin1(input.toString('latin1').split('\x1a')[0].replaceAll('\r\n', '\n'))));
@@ -39,7 +41,7 @@ const example = asWindowsWrites(readFileSync(new URL('../../examples/cameras.txt
 function brivelCheck(input, windowsText) {
   const folder = mkdtempSync(path.join(os.tmpdir(), 'brivel-wasm-test-'));
   writeFileSync(path.join(folder, 'list.txt'), input);
-  const printed = spawnSync(`${path.resolve(build)}/brivel-check`, [...(windowsText ? ['--windows-text'] : []), 'list.txt'],
+  const printed = spawnSync(`${programs}/brivel-check`, [...(windowsText ? ['--windows-text'] : []), 'list.txt'],
     { cwd: folder, maxBuffer: 1 << 30 }).stdout;
   rmSync(folder, { recursive: true });
   return printed;
