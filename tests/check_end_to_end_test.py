@@ -65,7 +65,7 @@ class Formats(unittest.TestCase):
         # The README's worked example, byte for byte.
         with open(os.path.join(ROOT, "README.md"), "rb") as f:
             readme = f.read()
-        command = b"$ build/brivel-check examples/near-misses.txt\n"
+        command = b"$ brivel-check examples/near-misses.txt\n"
         example = readme[readme.index(command) + len(command):]
         example = example[:example.index(b"```")]
         got = run(["examples/near-misses.txt"], cwd=ROOT)
