@@ -38,12 +38,11 @@ def versions(lines):
         yield current
 
 
-def debian_entry(version, date, entries, maintainer):
+def debian_entry(version, when, entries, maintainer):
     # Debian's changelog is plain text: Markdown's code quotes go.
     items = ["\n".join(("  * " if i == 0 else "    ") + part.replace("`", "")
                        for i, part in enumerate(entry))
              for entry in entries]
-    when = datetime.datetime.fromisoformat(date).replace(tzinfo=datetime.timezone.utc)
     return (f"brivel ({version}) unstable; urgency=medium\n\n" + "\n".join(items) +
             f"\n\n -- {maintainer}  {email.utils.format_datetime(when)}\n")
 
@@ -54,7 +53,15 @@ def main():
         found = list(versions(f.read().splitlines()))
     if not found or found[0][0] != version:
         sys.exit(f"{source}: the newest version is not {version}")
-    entries = [debian_entry(*v, maintainer) for v in found]
+    # Each entry must be newer than the one before it (lintian), but the
+    # headings give only the day: versions of the same day get an hour each,
+    # the oldest midnight.
+    times = []
+    for _, date, _ in reversed(found):
+        day = datetime.datetime.fromisoformat(date).replace(tzinfo=datetime.timezone.utc)
+        times.append(max(day, times[-1] + datetime.timedelta(hours=1)) if times else day)
+    entries = [debian_entry(version, when, items, maintainer)
+               for (version, _, items), when in zip(found, reversed(times))]
     sys.stdout.write("\n".join(entries))
 
 
