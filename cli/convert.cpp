@@ -158,6 +158,15 @@ ConversionResult read_loop(ByteSource& input, ByteSink& output, Flush flush,
   return {Outcome::kEndOfInput, 0};
 }
 
+// The read loop for `Window`, with or without an observer, each compiled on
+// its own so that the command line's loop never asks about one.
+template <typename Window>
+ConversionResult read_loop_for(ByteSource& input, ByteSink& output, Flush flush,
+                               ConversionBuffers& buffers, PieceObserver* observer) {
+  return observer != nullptr ? read_loop<Window, true>(input, output, flush, buffers, observer)
+                             : read_loop<Window, false>(input, output, flush, buffers, observer);
+}
+
 }  // namespace
 
 // One entry point per kernel, with its target, into which the whole loop is
@@ -167,24 +176,18 @@ BRIVEL_PORTABLE_ENTRY ConversionResult convert_with_portable_kernel(ByteSource& 
                                                                     ByteSink& output, Flush flush,
                                                                     ConversionBuffers& buffers,
                                                                     PieceObserver* observer) {
-  return observer != nullptr
-             ? read_loop<camera::PortableWindow, true>(input, output, flush, buffers, observer)
-             : read_loop<camera::PortableWindow, false>(input, output, flush, buffers, observer);
+  return read_loop_for<camera::PortableWindow>(input, output, flush, buffers, observer);
 }
 #if defined(BRIVEL_HAS_X86_KERNELS)
 BRIVEL_SSE2_ENTRY ConversionResult convert_with_sse2_kernel(ByteSource& input, ByteSink& output,
                                                             Flush flush, ConversionBuffers& buffers,
                                                             PieceObserver* observer) {
-  return observer != nullptr
-             ? read_loop<camera::Sse2Window, true>(input, output, flush, buffers, observer)
-             : read_loop<camera::Sse2Window, false>(input, output, flush, buffers, observer);
+  return read_loop_for<camera::Sse2Window>(input, output, flush, buffers, observer);
 }
 BRIVEL_AVX2_ENTRY ConversionResult convert_with_avx2_kernel(ByteSource& input, ByteSink& output,
                                                             Flush flush, ConversionBuffers& buffers,
                                                             PieceObserver* observer) {
-  return observer != nullptr
-             ? read_loop<camera::Avx2Window, true>(input, output, flush, buffers, observer)
-             : read_loop<camera::Avx2Window, false>(input, output, flush, buffers, observer);
+  return read_loop_for<camera::Avx2Window>(input, output, flush, buffers, observer);
 }
 #endif
 #if defined(BRIVEL_HAS_SIMD128_KERNEL)
@@ -192,9 +195,7 @@ BRIVEL_SIMD128_ENTRY ConversionResult convert_with_simd128_kernel(ByteSource& in
                                                                   ByteSink& output, Flush flush,
                                                                   ConversionBuffers& buffers,
                                                                   PieceObserver* observer) {
-  return observer != nullptr
-             ? read_loop<camera::Simd128Window, true>(input, output, flush, buffers, observer)
-             : read_loop<camera::Simd128Window, false>(input, output, flush, buffers, observer);
+  return read_loop_for<camera::Simd128Window>(input, output, flush, buffers, observer);
 }
 #endif
 
