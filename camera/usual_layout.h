@@ -71,9 +71,11 @@ constexpr Item kFov = item(" fov=");
 // (Positions are of the machine's word size, so that no index is widened.)
 struct Text {
   const char* bytes;
-  std::uint64_t digits;         // after the name
-  std::uint64_t number_starts;  // the first digit of each run of them, not read yet
-  std::uint64_t minus_before;   // where whole masks are cheap: the bytes after a '-'
+  std::uint64_t digits;  // after the name
+  // The first byte of each number not read yet: where whole masks are cheap,
+  // its minus sign if it has one, else its first digit.
+  std::uint64_t firsts;
+  std::uint64_t lasts;  // where whole masks are cheap: the last digit of each
 };
 
 // Finds the number of item `index` in the next run of digits, hands it to
@@ -84,27 +86,28 @@ struct Text {
 // (The item is a template argument so that its key is a constant in the code.)
 template <const Item& item, int index, bool checked, typename Sink>
 bool read_item(Text& text, std::size_t& end, Sink& sink) {
-  const std::size_t start = lowest_bit(text.number_starts);
-  text.number_starts &= text.number_starts - 1;
-  const std::size_t digits = lowest_bit(~(text.digits >> start));
-  std::size_t negative;
-  bool written_otherwise;
-  if (checked) {
-    negative = (text.minus_before >> start) & 1;
-    written_otherwise = digits == 0;
+  std::size_t first = lowest_bit(text.firsts);  // of the number's text, its sign included
+  text.firsts &= text.firsts - 1;
+  std::size_t past;  // the end of the number
+  bool written_otherwise = false;
+  if constexpr (checked) {
+    past = lowest_bit(text.lasts) + 1;
+    text.lasts &= text.lasts - 1;
   } else {
-    negative = text.bytes[start - 1] == '-';
+    const std::size_t digits = lowest_bit(~(text.digits >> first));
+    const std::size_t negative = text.bytes[first - 1] == '-';
     // Some digits (none where the run stands in for a missing one), no
     // leading zero, nor "-0".
-    written_otherwise = (digits == 0) | ((text.bytes[start] == '0') & (digits + negative > 1));
+    written_otherwise = (digits == 0) | ((text.bytes[first] == '0') & (digits + negative > 1));
+    past = first + digits;
+    first -= negative;
   }
-  const std::size_t first = start - negative;  // of the number's text, its sign included
   // The key and its '=' stand right after the item before, and the number,
   // or its minus sign, right after them.
   const std::uint64_t misplaced = ((load_eight_lanes(text.bytes + end) & item.mask) ^ item.lanes) |
                                   ((end + static_cast<std::size_t>(item.length)) ^ first);
   if ((misplaced != 0) | written_otherwise) return false;
-  end = start + digits;
+  end = past;
   sink.template number<index>(text.bytes + first, end - first);
   return true;
 }
@@ -117,20 +120,29 @@ template <typename Window, typename Sink>
 bool read_items(const Window& window, const char* bytes, std::size_t quote, std::uint64_t digits,
                 Sink& sink, int& items, std::size_t& end) {
   constexpr bool checked = Window::kWholeMasks;
-  // Bit 63 is never a digit of the text (it is shorter than the window): it
-  // stands in for the start of a run when none is left, where no digits
-  // follow, so that the item is not read.
-  Text text{bytes, digits, (digits & ~(digits << 1)) | std::uint64_t{1} << 63, 0};
+  const std::uint64_t digit_starts = digits & ~(digits << 1);
   // Every number at once, rather than each as it is read: none may have eight
   // digits, so that each fits eight bytes with its sign.
   std::uint64_t written_otherwise = digits & (digits >> 1);
   written_otherwise &= written_otherwise >> 2;
   written_otherwise &= written_otherwise >> 4;
+  Text text{bytes, digits, 0, 0};
   if constexpr (checked) {
     // Nor start with a zero followed by a digit, nor be "-0".
-    text.minus_before = window.bytes_equal_to('-') << 1;
-    written_otherwise |=
-        text.number_starts & window.bytes_equal_to('0') & ((digits >> 1) | text.minus_before);
+    const std::uint64_t minus_before = window.bytes_equal_to('-') << 1;
+    written_otherwise |= digit_starts & window.bytes_equal_to('0') & ((digits >> 1) | minus_before);
+    text.firsts = (digit_starts & ~minus_before) | ((digit_starts & minus_before) >> 1);
+    text.lasts = digits & ~(digits >> 1);
+    // Every item from x to roll has a number: six of them at least. (The
+    // items clear the same bits as they are read.)
+    std::uint64_t sixth = text.firsts;
+    for (int i = 0; i < 5; ++i) sixth &= sixth - 1;
+    if (sixth == 0) return false;
+  } else {
+    // Bit 63 is never a digit of the text (it is shorter than the window): it
+    // stands in for the start of a run when none is left, where no digits
+    // follow, so that the item is not read.
+    text.firsts = digit_starts | std::uint64_t{1} << 63;
   }
   if (written_otherwise != 0) return false;
   end = quote + 1;  // the end of the item before
@@ -141,7 +153,9 @@ bool read_items(const Window& window, const char* bytes, std::size_t quote, std:
       !read_item<kRoll, 5, checked>(text, end, sink)) {
     return false;
   }
-  items = read_item<kFov, 6, checked>(text, end, sink) ? 8 : 7;
+  // Where masks are cheap, a seventh number is there to read, or no fov.
+  const bool fov = (!checked || text.firsts != 0) && read_item<kFov, 6, checked>(text, end, sink);
+  items = fov ? 8 : 7;
   return true;
 }
 
