@@ -41,7 +41,7 @@ constexpr Flush flush_for(bool output_is_terminal) {
 // written; between runs it needs no clearing.
 struct ConversionBuffers {
   static constexpr std::size_t kInputCapacity = kReadSize;
-  static constexpr std::size_t kOutputCapacity = 64 * 1024;
+  static constexpr std::size_t kOutputCapacity = 256 * 1024;
 
   // With room after it for the matcher and the cutter to read ahead.
   camera::PaddedStorage<kInputCapacity> input;
