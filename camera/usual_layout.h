@@ -72,10 +72,11 @@ constexpr Item kFov = item(" fov=");
 struct Text {
   const char* bytes;
   std::uint64_t digits;  // after the name
-  // The first byte of each number not read yet: where whole masks are cheap,
-  // its minus sign if it has one, else its first digit.
+  // Of each number not read yet: where whole masks are cheap, its first byte
+  // (its minus sign, if it has one) and its last digit; elsewhere, its first
+  // digit only.
   std::uint64_t firsts;
-  std::uint64_t lasts;  // where whole masks are cheap: the last digit of each
+  std::uint64_t lasts;
 };
 
 // Finds the number of item `index` in the next run of digits, hands it to
@@ -86,7 +87,7 @@ struct Text {
 // (The item is a template argument so that its key is a constant in the code.)
 template <const Item& item, int index, bool checked, typename Sink>
 bool read_item(Text& text, std::size_t& end, Sink& sink) {
-  std::size_t first = lowest_bit(text.firsts);  // of the number's text, its sign included
+  std::size_t first = lowest_bit(text.firsts);  // of the number's text, once its sign is in
   text.firsts &= text.firsts - 1;
   std::size_t past;  // the end of the number
   bool written_otherwise = false;
@@ -133,8 +134,8 @@ bool read_items(const Window& window, const char* bytes, std::size_t quote, std:
     written_otherwise |= digit_starts & window.bytes_equal_to('0') & ((digits >> 1) | minus_before);
     text.firsts = (digit_starts & ~minus_before) | ((digit_starts & minus_before) >> 1);
     text.lasts = digits & ~(digits >> 1);
-    // Every item from x to roll has a number: six of them at least. (The
-    // items clear the same bits as they are read.)
+    // Every item from x to roll has a number: six of them at least, counted
+    // once here rather than checked by each item.
     std::uint64_t sixth = text.firsts;
     for (int i = 0; i < 5; ++i) sixth &= sixth - 1;
     if (sixth == 0) return false;
