@@ -178,7 +178,7 @@ int find(const Window& first, PaddedText text, Sink& sink) {
   // quote closes it.
   const std::size_t close = first.first_byte_equal_to_any('"', '\0', 1);
   if (close == 1 || close >= length || close >= kWindow || bytes[close] != '"') return kUnusual;
-  sink.name(first, close - 1);
+  sink.name(first, bytes, close - 1);
 
   // The items are read from one window: the first when the whole line fits
   // it, else one that starts at the closing quote, which leaves them all of it.
@@ -211,9 +211,10 @@ class BlockSink {
   // The end of the block, once finished.
   char* end() const { return out_; }
 
-  // The name of `length` bytes after the opening quote that starts `window`.
+  // The name of `length` bytes after the opening quote that starts `window`,
+  // which holds the window's bytes from `text` on.
   template <typename Window>
-  void name(const Window& window, std::size_t length) {
+  void name(const Window& window, const char* /*text*/, std::size_t length) {
     // The head ends in a quote, as the window starts: the window's start,
     // copied over that quote, holds the name, and what follows it is
     // overwritten.
@@ -243,17 +244,18 @@ class BlockSink {
 // A sink that fills a record, as the matcher does, and says whether the line
 // ends with its last item.
 class RecordSink {
+  static_assert(kWindow - 1 <= kNameCapacity, "a window's copy must fit the name field");
+
  public:
   explicit RecordSink(CameraRecord& record, bool& line_ends)
       : record_(record), line_ends_(line_ends) {}
 
   template <typename Window>
-  void name(const Window& window, std::size_t length) {
-    // The name fits the window, so a copy of the window's start (from its
-    // opening quote) holds it.
-    char bytes[kWindow];
-    window.copy_to(bytes, 1 + length);
-    std::memcpy(record_.name, bytes + 1, length);
+  void name(const Window& /*window*/, const char* text, std::size_t length) {
+    // The name fits the window: a copy of the window's bytes after the
+    // opening quote holds it, with no branch on its length (the text has
+    // room after it for the whole window).
+    copy_words<kWindow - 1>(record_.name, text + 1);
     record_.name_length = length;
   }
 
@@ -287,9 +289,9 @@ class BlockAndRecordSink {
   char* end() const { return block_.end(); }
 
   template <typename Window>
-  void name(const Window& window, std::size_t length) {
-    block_.name(window, length);
-    record_.name(window, length);
+  void name(const Window& window, const char* text, std::size_t length) {
+    block_.name(window, text, length);
+    record_.name(window, text, length);
   }
   template <int index>
   void number(const char* text, std::size_t length) {
