@@ -199,11 +199,13 @@ class Conversion(WineTestCase):
     def test_cr_as_the_last_byte_of_a_read(self):
         # The runtime must look one byte past a CR that ends a read to know
         # whether it is a line end: it puts the byte back into a file, and keeps
-        # it for the next read from a pipe. brivel reads a file 64 KiB at a time.
+        # it for the next read from a pipe. brivel reads a file 256 KiB at a time.
+        read_size = 256 * 1024
+
         def at_first_read_boundary(before_cr, after_cr):
-            filler = (b"#" * 98 + b"\r\n") * ((65535 - len(before_cr)) // 100)
-            filler += b"#" * (65535 - len(before_cr) - len(filler) - 2) + b"\r\n"
-            self.assertEqual(len(filler + before_cr), 65535)
+            filler = (b"#" * 98 + b"\r\n") * ((read_size - 1 - len(before_cr)) // 100)
+            filler += b"#" * (read_size - 1 - len(before_cr) - len(filler) - 2) + b"\r\n"
+            self.assertEqual(len(filler + before_cr), read_size - 1)
             return filler + before_cr + b"\r" + after_cr + line(b"next")
 
         split_crlf = (lf_line(b"crlf", fov=5)[:-1], b"\n")
