@@ -16,8 +16,10 @@ namespace camera {
 // read. The furthest reader is the matcher's usual layout, from the start of
 // the text: its second window starts at the name's closing quote, at most 63
 // bytes in; the text ends by that window's byte 62, and the furthest load is a
-// key's eight bytes, read only where a digit follows it in the text, so it
-// starts by the window's byte 61. The cutter reads at most a window, 64
+// key's eight bytes, which start at the end of the item before: by the
+// window's byte 61 where a digit follows the key in the text (the portable
+// words load fov's key even where none does, but from no further than the
+// text's end). The cutter reads at most a window, 64
 // bytes, past the start of a search it begins before the end of the text.
 // The sanitizer tests hold every reader to exactly this room.
 constexpr std::size_t kReadAhead = 63 + 61 + 8;

@@ -67,14 +67,15 @@ constexpr Item kYaw = item(" yaw=");
 constexpr Item kRoll = item(" roll=");
 constexpr Item kFov = item(" fov=");
 
-// What is known of the text of the usual layout; all bits are within the text.
+// What is known of the text of the usual layout; all bits are within the
+// text, but for the portable words' stand-in bit 63 (read_items()).
 // (Positions are of the machine's word size, so that no index is widened.)
 struct Text {
   const char* bytes;
   std::uint64_t digits;  // after the name
   // Of each number not read yet: where whole masks are cheap, its first byte
-  // (its minus sign, if it has one) and its last digit; elsewhere, its first
-  // digit only.
+  // (its minus sign, if it has one) and its last digit. Elsewhere `firsts`
+  // holds each first digit and `lasts` is not used.
   std::uint64_t firsts;
   std::uint64_t lasts;
 };
@@ -87,7 +88,9 @@ struct Text {
 // (The item is a template argument so that its key is a constant in the code.)
 template <const Item& item, int index, bool checked, typename Sink>
 bool read_item(Text& text, std::size_t& end, Sink& sink) {
-  std::size_t first = lowest_bit(text.firsts);  // of the number's text, once its sign is in
+  // Of the number's text, its sign included (the portable words step back
+  // to the sign below).
+  std::size_t first = lowest_bit(text.firsts);
   text.firsts &= text.firsts - 1;
   std::size_t past;  // the end of the number
   bool written_otherwise = false;
@@ -135,7 +138,7 @@ bool read_items(const Window& window, const char* bytes, std::size_t quote, std:
     text.firsts = (digit_starts & ~minus_before) | ((digit_starts & minus_before) >> 1);
     text.lasts = digits & ~(digits >> 1);
     // Every item from x to roll has a number: six of them at least, counted
-    // once here rather than checked by each item.
+    // once here rather than checked by each item (lowest_bit() needs a bit).
     std::uint64_t sixth = text.firsts;
     for (int i = 0; i < 5; ++i) sixth &= sixth - 1;
     if (sixth == 0) return false;
@@ -154,7 +157,8 @@ bool read_items(const Window& window, const char* bytes, std::size_t quote, std:
       !read_item<kRoll, 5, checked>(text, end, sink)) {
     return false;
   }
-  // Where masks are cheap, a seventh number is there to read, or no fov.
+  // Where masks are cheap, fov is looked for only where a seventh number is
+  // left (lowest_bit() needs a bit).
   const bool fov = (!checked || text.firsts != 0) && read_item<kFov, 6, checked>(text, end, sink);
   items = fov ? 8 : 7;
   return true;
@@ -212,7 +216,7 @@ class BlockSink {
   char* end() const { return out_; }
 
   // The name of `length` bytes after the opening quote that starts `window`,
-  // which holds the window's bytes from `text` on.
+  // which holds the 64 bytes from `text` on.
   template <typename Window>
   void name(const Window& window, const char* /*text*/, std::size_t length) {
     // The head ends in a quote, as the window starts: the window's start,

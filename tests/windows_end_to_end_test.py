@@ -200,7 +200,7 @@ class Conversion(WineTestCase):
         # The runtime must look one byte past a CR that ends a read to know
         # whether it is a line end: it puts the byte back into a file, and keeps
         # it for the next read from a pipe. brivel reads a file 256 KiB at a time.
-        read_size = 256 * 1024
+        read_size = 256 * 1024  # kReadSize, cli/byte_streams.h
 
         def at_first_read_boundary(before_cr, after_cr):
             filler = (b"#" * 98 + b"\r\n") * ((read_size - 1 - len(before_cr)) // 100)
