@@ -123,6 +123,10 @@ std::string tricky_input() {
   // show them as written: leading zeros, "-0", eight digits and more.
   s += "\"zeros\" x=007 y=-0 z=-00 pitch=0 yaw=10 roll=-10 fov=00\n";
   s += "\"wide\" x=12345678 y=-1234567 z=-12345678 pitch=4 yaw=5 roll=6 fov=1234567\n";
+  // Each alone in a line short enough for the usual layout, named as its fov is written.
+  for (const char* fov : {"-0", "007", "-12345678"}) {
+    s += "\"" + std::string(fov) + "\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6 fov=" + fov + "\n";
+  }
   // A line of the usual layout longer than a window.
   s += "\"" + std::string(40, 'w') + "\" x=-1000 y=2000 z=-3000 pitch=-40 yaw=350 roll=-6\n";
   // Names about as long as the start of a window that a name is copied with.
@@ -138,9 +142,9 @@ TEST(Convert, SameOutputHoweverTheInputArrivesWithEveryKernel) {
       "{\n\"classname\" \"info_camera\"\n\"name\" \"zeros\"\n\"origin\" \"7 0 0\"\n"
       "\"angles\" \"0 10 -10\"\n\"fov\" \"0\"\n}\n"
       "{\n\"classname\" \"info_camera\"\n\"name\" \"wide\"\n"
-      "\"origin\" \"12345678 -1234567 -12345678\"\n\"angles\" \"4 5 6\"\n\"fov\" \"1234567\"\n}\n"
-      "{\n\"classname\" \"info_camera\"\n\"name\" \"" +
-      std::string(40, 'w') +
+      "\"origin\" \"12345678 -1234567 -12345678\"\n\"angles\" \"4 5 6\"\n\"fov\" \"1234567\"\n}\n" +
+      block("-0", 0) + block("007", 7) + block("-12345678", -12345678) +
+      "{\n\"classname\" \"info_camera\"\n\"name\" \"" + std::string(40, 'w') +
       "\"\n\"origin\" \"-1000 2000 -3000\"\n\"angles\" \"-40 350 -6\"\n\"fov\" \"90\"\n}\n";
   for (std::size_t n = 13; n <= 18; ++n) {
     expected += block(kLetters.substr(0, n), static_cast<int>(n));
@@ -251,7 +255,8 @@ TEST(Convert, HandsOnOutputBeforeWaitingForInput) {
 }
 
 TEST(Convert, TerminalGetsEveryBlockAtOnce) {
-  const std::string input = line("p") + line("q") + line("r");
+  // q's leading space leaves it to the rules, whose block is written on its own too.
+  const std::string input = line("p") + " " + line("q") + line("r");
   ScriptedSource source(input, {input.size()});
   StringSink sink;
   cli::convert(source, sink, cli::flush_for(/*output_is_terminal=*/true), buffers());
