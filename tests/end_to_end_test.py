@@ -185,10 +185,13 @@ class Kernels(unittest.TestCase):
 
 class Failures(unittest.TestCase):
     def test_full_disk(self):
-        with open("/dev/full", "wb") as full:
-            got = subprocess.run(BRIVEL, input=line(b"a"), stdout=full, stderr=subprocess.PIPE,
-                                 timeout=60)
-        self.assertEqual((got.returncode, got.stderr), (1, b"brivel: write error: No space left on device\n"))
+        # Without a line feed at the end, the block is written only once the input has ended.
+        for data in (line(b"a"), line(b"a")[:-1]):
+            with self.subTest(data=data), open("/dev/full", "wb") as full:
+                got = subprocess.run(BRIVEL, input=data, stdout=full, stderr=subprocess.PIPE,
+                                     timeout=60)
+                self.assertEqual((got.returncode, got.stderr),
+                                 (1, b"brivel: write error: No space left on device\n"))
 
     def test_directory_as_input(self):
         with tempfile.TemporaryDirectory() as directory:
