@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Runs the built brivel-check as a user does (files, standard input, a pipe
-that is still being written, unreadable files, wrong arguments) and compares
-whole outputs byte for byte: the GNU format with its carets, the JSON, the
-summary and the exit status.
+that is still being written, unreadable files, wrong arguments, a full disk, a
+reader that goes away) and compares whole outputs byte for byte: the GNU
+format with its carets, the JSON, the summary and the exit status.
 
 Usage: check_end_to_end_test.py [--runner RUNNER] PATH_TO_BRIVEL_CHECK
 """
 import json
 import os
 import re
+import resource
+import signal
 import subprocess
 import tempfile
 import unittest
@@ -143,6 +145,9 @@ class Formats(unittest.TestCase):
                        b"program reads text: the rest of this line and 1 line after it are not read\n"
                        b"    3 | " + CAMERA + b"\n"
                        b"      | " + b" " * 36 + b"^\n" + summary(3, 1, 2, 1, 1, 2))
+        # What a Ctrl-Z cuts off is counted to the end of the input, past the first read.
+        got = run(["--windows-text"], b"\x1a\n" + b"x\n" * 200000)
+        self.assertIn(b": 200000 lines after it are not read\n", got.stdout)
 
     def test_input_as_a_whole(self):
         cases = [
@@ -167,6 +172,8 @@ class Files(unittest.TestCase):
             with open(second, "wb") as f:
                 f.write(b"# nothing to say\n" + CAMERA + b" fov=5\n")
             got = run([first, "-", second, "--format", "json"], b'\n"s" y=1\n')
+            # Each file is closed once checked: more files than may be open at once.
+            many = run([first] * 40, preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (16, 16)))
         self.assertEqual((got.returncode, got.stderr), (1, b""))
         objects = [json.loads(line) for line in got.stdout.splitlines()]
         self.assertEqual([(o.get("file"), o.get("line"), o.get("code")) for o in objects], [
@@ -174,6 +181,8 @@ class Files(unittest.TestCase):
         self.assertEqual(objects[-1], {
             "kind": "summary", "files": 3, "unreadable_files": 0, "lines": 6, "cameras": 2,
             "cameras_with_default_fov": 1, "skipped_lines": 4, "findings": 2})
+        self.assertEqual((many.returncode, many.stderr), (1, b""))
+        self.assertTrue(many.stdout.endswith(summary(80, 40, 40, 40, 40, 40)), many.stdout[-200:])
 
     def test_unreadable_files_are_named_and_the_others_still_checked(self):
         with tempfile.TemporaryDirectory() as folder:
@@ -205,6 +214,25 @@ class Files(unittest.TestCase):
             proc.wait()
             proc.stdout.close()
 
+    def test_reader_goes_away(self):
+        # With SIGPIPE ignored, the failed write ends the run quietly, and
+        # nothing more is read, though the input stays open.
+        proc = subprocess.Popen(CHECK, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                preexec_fn=lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN))
+        try:
+            proc.stdin.write(b'"b" x=1\n')
+            proc.stdin.flush()
+            self.assertEqual(read_within(proc.stdout.fileno(), 1, 10), b"<")
+            proc.stdout.close()
+            proc.stdin.write(b'"b" x=1\n')
+            proc.stdin.flush()
+            self.assertEqual((proc.wait(timeout=10), proc.stderr.read()), (2, b""))
+        finally:
+            proc.kill()
+            proc.wait()
+            proc.stdin.close()
+            proc.stderr.close()
+
 
 class CommandLine(unittest.TestCase):
     def test_exit_statuses_and_arguments(self):
@@ -234,6 +262,14 @@ class CommandLine(unittest.TestCase):
         self.assertEqual((got.returncode, got.stderr), (0, b""))
         self.assertTrue(got.stdout.startswith(usage), got.stdout)
         self.assertIn(b"--windows-text", got.stdout)
+        # A full disk fails the run, the help's write as much as the findings'.
+        with open("/dev/full", "wb") as full:
+            for args, stderr in (([], b"brivel-check: write error: No space left on device\n"), (["--help"], None)):
+                with self.subTest("a full disk", args=args):
+                    got = subprocess.run([*CHECK, *args], input=CAMERA, stdout=full, stderr=subprocess.PIPE, timeout=60)
+                    self.assertEqual(got.returncode, 2)
+                    if stderr is not None:
+                        self.assertEqual(got.stderr, stderr)
 
 
 if __name__ == "__main__":
