@@ -2,8 +2,8 @@
 // portable one) converts a list as the native program does, byte for byte,
 // with Linux and Windows line ends, fed in parts of any size as the page
 // streams a file in (a part may end inside a line, a piece or a CR LF), and
-// says of lists with CR LF what brivel-check --windows-text says; and the
-// page's loader picks the SIMD128 one here, where node has SIMD.
+// says of lists with CR LF or a Ctrl-Z what brivel-check --windows-text says;
+// and the page's loader picks the SIMD128 one here, where node has SIMD.
 //
 //   node tests/web/wasm_kernels_test.mjs BUILD_DIR INPUT
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -35,6 +35,9 @@ const windowsStyle = asWindowsWrites(list);
 let ends = 0;
 const mixedCarriageReturns = latin1(list.toString('latin1').replace(/\n/g, () => ['\r\n', '\n', '\r\r\n', '\r \n', '\r\n'][ends++ % 5])
   .replace(/" x=/g, () => ['\r" x=', '" x=', '" x='][ends++ % 3]));
+// LF line ends and a Ctrl-Z early on: the rules stop there though no part holds a carriage
+// return, and what the Ctrl-Z cuts off is counted in the parts after it.
+const lfCtrlZ = Buffer.concat([latin1('"before" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n\x1a'), list]);
 const example = asWindowsWrites(readFileSync(new URL('../../examples/cameras.txt', import.meta.url)));
 
 // What brivel-check prints for the list saved as list.txt: the texts of the module's findings and its summary.
@@ -99,9 +102,9 @@ for (const kernel of ['simd128', 'portable']) {
         `a list with CR LF and a Ctrl-Z, Windows line ends, parts of ${sizes}`);
       assert.ok((await convert(base64, mixedCarriageReturns, true, sizes)).equals(windows(mixedCarriageReturns)),
         `a list with CR LF, CR CR LF and lone CRs, Windows line ends, parts of ${sizes}`);
-      for (const input of [windowsStyle, mixedCarriageReturns]) {
+      for (const input of [windowsStyle, mixedCarriageReturns, lfCtrlZ]) {
         assert.ok((await convert(base64, input, true, sizes, true)).equals(brivelCheck(input, true)),
-          `what brivel-check --windows-text says of a list with CR LF, parts of ${sizes}`);
+          `what brivel-check --windows-text says of a list with CR LF or a Ctrl-Z, parts of ${sizes}`);
       }
     }
     // A byte at a time: a part may be a CR alone.
