@@ -170,6 +170,16 @@ int check_file(std::string_view name, const check::Options& options, Output& out
   return counts.findings > 0 ? kFindings : kNoFinding;
 }
 
+// The status of a run whose output could not be written, said on standard
+// error; where the reader went away, quietly, as other filters end.
+int write_failed(int error) {
+  if (error != EPIPE) {
+    cli::write_standard_error(std::string("brivel-check: write error: ") + std::strerror(error) +
+                              "\n");
+  }
+  return kTrouble;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -185,7 +195,7 @@ int main(int argc, char** argv) {
     output.text = options.help ? std::string(check::kUsage) + check::kHelp
                                : std::string("brivel-check " BRIVEL_VERSION "\n");
     output.flush();
-    return output.error() == 0 ? kNoFinding : kTrouble;
+    return output.error() == 0 ? kNoFinding : write_failed(output.error());
   }
 
   diagnosis::Totals totals;
@@ -201,13 +211,5 @@ int main(int argc, char** argv) {
     diagnosis::append_json_summary(output.text, totals);
   }
   output.flush();
-  if (output.error() != 0) {
-    // The reader went away: end quietly, as other filters do.
-    if (output.error() != EPIPE) {
-      cli::write_standard_error(std::string("brivel-check: write error: ") +
-                                std::strerror(output.error()) + "\n");
-    }
-    return kTrouble;
-  }
-  return status;
+  return output.error() == 0 ? status : write_failed(output.error());
 }
