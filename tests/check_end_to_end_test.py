@@ -186,18 +186,29 @@ class Files(unittest.TestCase):
 
     def test_unreadable_files_are_named_and_the_others_still_checked(self):
         with tempfile.TemporaryDirectory() as folder:
-            good = os.path.join(folder, "good.txt")
-            with open(good, "wb") as f:
-                f.write(b'"b" x=1\n')
+            # The same line without a line feed: its finding comes once the
+            # file has no more to read.
+            good, last = os.path.join(folder, "good.txt"), os.path.join(folder, "last.txt")
+            for name, text in ((good, b'"b" x=1\n'), (last, b'"b" x=1')):
+                with open(name, "wb") as f:
+                    f.write(text)
             missing = os.path.join(folder, "missing.txt")
             got = run([missing, good, folder])
+            # On one terminal, or in one log, each file's findings come before
+            # the next file's complaint.
+            merged = subprocess.run([*CHECK, last, missing, last, folder], stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT, timeout=60)
+        def finding(name):
+            return (b"%s:1:8: warning: y is missing after x=1\n"
+                    b'    1 | "b" x=1\n'
+                    b"      |        ^\n" % name.encode())
+        gone = b"brivel-check: %s: No such file or directory\n" % missing.encode()
+        directory = b"brivel-check: %s: read error: Is a directory\n" % folder.encode()
         self.assertEqual(got.returncode, 2)
-        self.assertEqual(got.stderr, b"brivel-check: %s: No such file or directory\n"
-                         b"brivel-check: %s: read error: Is a directory\n"
-                         % (missing.encode(), folder.encode()))
-        self.assertEqual(got.stdout, b"%s:1:8: warning: y is missing after x=1\n"
-                         b'    1 | "b" x=1\n'
-                         b"      |        ^\n" % good.encode() + summary(1, 1, 0, 0, 1, 1, unreadable=2))
+        self.assertEqual(got.stderr, gone + directory)
+        self.assertEqual(got.stdout, finding(good) + summary(1, 1, 0, 0, 1, 1, unreadable=2))
+        self.assertEqual(merged.stdout, finding(last) + gone + finding(last) + directory +
+                         summary(2, 2, 0, 0, 2, 2, unreadable=2))
 
     def test_findings_show_as_the_input_comes(self):
         proc = subprocess.Popen(CHECK, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
