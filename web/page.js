@@ -111,21 +111,37 @@ function stop() {
   worker = null;
 }
 
-// Runs one pass of the worker over the current input: resolves to its last message. `onProgress`
-// and `onCameras` are told of the others.
-function pass(module, kind, onProgress = () => {}, onCameras = () => {}) {
+// Runs one pass of the worker over the current input: resolves to its last message. `progress`
+// and `cameras` are told of the others. `stalled` is told when nothing has come for a while, and
+// again when the pass goes on: a browser may stop handing over a list of gigabytes, or stop
+// taking its download, and then a word is better than a bar that never moves.
+const STALL_MS = 10000;
+function pass(module, kind, { progress = () => {}, cameras = () => {}, stalled = () => {} } = {}) {
   const { input, name } = current;
   const mine = takeWorker();
   worker = mine;
   return new Promise((resolve, reject) => {
+    let heard = performance.now();
+    let silent = false;
+    let done = 0;  // bytes of the list converted
+    const watch = setInterval(() => {
+      if (worker !== mine) clearInterval(watch);
+      else if (!silent && performance.now() - heard > STALL_MS) stalled((silent = true), done);
+    }, 1000);
     mine.onmessage = (event) => {
-      if (event.data.kind === 'progress') return onProgress(event.data);
+      heard = performance.now();
+      if (silent) stalled((silent = false), done);
+      if (event.data.kind === 'progress') {
+        done = event.data.done;
+        return progress(event.data);
+      }
       if (event.data.kind === 'cameras') {
-        onCameras(event.data);
+        cameras(event.data);
         // The buffer goes back, to be filled again.
         mine.postMessage({ kind: 'spare', buffer: event.data.buffer }, [event.data.buffer]);
         return;
       }
+      clearInterval(watch);
       mine.terminate();
       if (worker === mine) worker = null;
       if (event.data.kind === 'failed') reject(new Error(event.data.message));
@@ -134,6 +150,9 @@ function pass(module, kind, onProgress = () => {}, onCameras = () => {}) {
     mine.postMessage({ module, input, windowsText: $('windows').checked, name, pass: kind });
   });
 }
+
+const megabytes = (n) => (n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : `${(n / 1e6).toFixed(1)} MB`);
+const TOO_LARGE = 'A browser may not manage a list this large; the brivel program converts a list of any size.';
 
 async function convert() {
   if (!current) return;
@@ -146,20 +165,40 @@ async function convert() {
   const { input, name } = current;
   const started = performance.now();
   const n = input.size;
-  const size = n < 1e6 ? `${(n / 1e3).toFixed(1)} kB` : `${(n / 1e6).toFixed(1)} MB`;
+  const size = megabytes(n);
   for (const id of ['result', 'map-section', 'cameras-section', 'misses-section']) $(id).hidden = true;
   showStatus(`Converting ${name} (${size})…`, 0);
   let found;
-  const store = columns.cameraColumns(n);
-  let bounds = null;  // of the cameras so far, for the map
+  // The cameras for the map and the table. A tab may run out of memory for them on a list of
+  // gigabytes: the cameras held until then are shown, and the page says so, while the counts,
+  // the findings and the download still cover the whole list.
+  let store;
   try {
-    found = await pass(module, 'look', (message) => {
+    store = columns.cameraColumns(n);
+  } catch {
+    store = columns.cameraColumns(0);
+  }
+  let full = false;
+  let bounds = null;  // of the cameras held, for the map
+  try {
+    found = await pass(module, 'look', { progress: (message) => {
       if (!stale()) showStatus(`Converting ${name} (${size})…`, message.done / Math.max(message.total, 1));
-    }, ({ buffer, count }) => {
-      columns.appendCameras(store, buffer, count);
+    }, stalled: (silent, done) => {
+      if (!stale() && silent) {
+        showStatus(`No progress for ${STALL_MS / 1000} s in converting ${name}, at ${megabytes(done)} of ${size}: the ` +
+          `browser has stopped handing the list over. ${TOO_LARGE}`, done / Math.max(n, 1));
+      }
+    }, cameras: ({ buffer, count }) => {
+      if (full) return;
+      try {
+        columns.appendCameras(store, buffer, count);
+      } catch {
+        full = true;  // the columns are as they were before this batch
+        return;
+      }
       const batch = columns.cameraBatch(buffer, count);
       bounds = cameraBounds(batch.x, batch.y, count, bounds);
-    });
+    } });
   } catch (error) {
     if (stale()) return;
     showStatus(`Could not convert ${name}: ${error.message}`);
@@ -178,8 +217,10 @@ async function convert() {
   document.body.dataset.outputPending = 'yes';
   found.cameras = store.views('names');
   found.bounds = bounds;
+  found.camerasHeld = full ? store.count : null;  // when not all
   const drawn = show(found, stale);
-  showStatus(`Converted ${name} (${size}) in ${seconds} s: ${$('counts').textContent}.`);
+  showStatus(`Converted ${name} (${size}) in ${seconds} s: ${$('counts').textContent}.` +
+    (full ? ` ${$('held-note').textContent}` : ''));
   await drawn;
   if (stale()) return;
   await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
@@ -187,7 +228,14 @@ async function convert() {
   // The blocks for the download, once the result is on the screen: a second pass that
   // writes them rather than holding them all from the first.
   const blocksStarted = performance.now();
-  output = pass(module, 'blocks').then((blocks) => {
+  let before = '';  // the status the stall's word replaced
+  output = pass(module, 'blocks', { stalled: (silent, done) => {
+    if (stale()) return;
+    if (!silent) return showStatus(before);
+    before = $('status').textContent;
+    showStatus(`The download of ${name} has made no progress for ${STALL_MS / 1000} s, at ${megabytes(done)} of ` +
+      `${size}: the browser has stopped taking it. ${TOO_LARGE}`);
+  } }).then((blocks) => {
     if (!stale()) document.body.dataset.blocksTiming = JSON.stringify({ ...blocks.timing, wholeMs: performance.now() - blocksStarted });
     if (blocks.outputLength !== found.outputLength) throw new Error(`${name} changed since it was converted: convert it again`);
     return blocks.blob;
@@ -213,6 +261,11 @@ async function show(found, stale) {
   cameras = found.cameras;
   $('counts').textContent = `${count(found.cameraLines, 'camera line', 'camera lines')}, ` +
     `${count(found.skippedLines, 'line', 'lines')} skipped`;
+  const held = found.camerasHeld !== null;
+  $('held-note').hidden = !held;
+  $('held-note').textContent = held ? `The map and the table show the first ${found.camerasHeld.toLocaleString('en')} ` +
+    `of the ${count(found.cameraCount, 'camera', 'cameras')}: this tab had no memory for more. The counts, the findings ` +
+    'and the download cover the whole list.' : '';
   $('download-name').textContent = entName(current.name);
   showVerdict(found);
 
@@ -386,20 +439,39 @@ $('map-zoom-in').addEventListener('click', () => map.zoom(1.5));
 $('map-zoom-out').addEventListener('click', () => map.zoom(1 / 1.5));
 $('map-fit').addEventListener('click', () => map.fit());
 
-$('copy').addEventListener('click', async () => {
-  if (!output) return;
-  const text = await (await output).text();
+// Whether `text` went to the clipboard.
+async function copyText(text) {
   try {
     await navigator.clipboard.writeText(text);
+    return true;
   } catch {
     // Without the clipboard interface (an older browser), through a selected text area.
     const area = document.createElement('textarea');
     area.value = text;
     document.body.append(area);
     area.select();
-    document.execCommand('copy');
+    const copied = document.execCommand('copy');
     area.remove();
+    return copied;
+  }
+}
+
+let copiedShown = null;  // the timer that clears 'copied'
+$('copy').addEventListener('click', async () => {
+  if (!output) return;
+  clearTimeout(copiedShown);
+  $('copied').textContent = '';
+  let copied = false;
+  try {
+    // Blocks of more than about half a gigabyte are more than a string can hold.
+    copied = await copyText(await (await output).text());
+  } catch {
+    // not copied, as below
+  }
+  if (!copied) {
+    $('copied').textContent = 'not copied: the browser refused, or the blocks are too large for the clipboard. Download them instead.';
+    return;
   }
   $('copied').textContent = 'copied';
-  setTimeout(() => ($('copied').textContent = ''), 2000);
+  copiedShown = setTimeout(() => ($('copied').textContent = ''), 2000);
 });

@@ -97,7 +97,8 @@ function largeList() {
   return latin1(lines.join(''));
 }
 
-async function launch(width, height) {
+// `setUp`, if given, runs in the page before its scripts.
+async function launch(width, height, setUp = null) {
   const profile = fs.mkdtempSync(path.join(scratch, 'profile-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium',
@@ -123,6 +124,7 @@ async function launch(width, height) {
     new PerformanceObserver((found) => window.longTasks.push(...found.getEntries().map((e) => e.duration)))
       .observe({ type: 'longtask', buffered: true });
   });
+  if (setUp) await page.addInitScript(setUp);
   await page.goto(pageUrl);
 
   const runs = () => page.evaluate(() => Number(document.body.dataset.runs || 0));
@@ -270,6 +272,26 @@ try {
   await b.saysWhatBrivelCheckSays('examples/cameras.txt', example, false);
   await b.exportsWhatBrivelCheckPrints('examples/cameras.txt', 'cameras.txt', example, false);
   await audit(page, 'after converting the example');
+
+  console.log('--- Copy');
+  await b.context.grantPermissions(['clipboard-read', 'clipboard-write']);
+  const copied = async () => {
+    await page.click('#copy');
+    await page.waitForFunction(() => document.getElementById('copied').textContent !== '');
+    return b.text('#copied');
+  };
+  const said = await copied();
+  const clipboard = await page.evaluate(() => navigator.clipboard.readText());
+  check('Copy puts the blocks on the clipboard, as brivel writes them', said === 'copied' &&
+    clipboard === linux(example).toString('latin1'), `${said}: ${JSON.stringify(clipboard.slice(0, 80))}`);
+  await page.evaluate(() => {
+    navigator.clipboard.writeText = () => Promise.reject(new Error('refused'));
+    document.execCommand = () => false;
+  });
+  const refused = await copied();
+  await page.waitForTimeout(2500);
+  check('a copy the browser refuses is said, and stays said, not taken for done',
+    /^not copied/.test(refused) && (await b.text('#copied')) === refused, `${refused}; then ${await b.text('#copied')}`);
 
   console.log('--- downloads compared byte for byte');
   await b.setWindows(true);
@@ -481,6 +503,59 @@ try {
     await page.screenshot({ path: screenshot, fullPage: true });
     console.log(`screenshot: ${screenshot}`);
   }
+  await b.context.close();
+
+  console.log('--- a list too large for the tab: no memory for every camera, a download that stalls');
+  b = await launch(1000, 900, () => {
+    // The columns of cameras cannot grow past 40,000 rows here: a list of gigabytes, in small.
+    const Plain = Int32Array;
+    window.Int32Array = class extends Plain {
+      constructor(...args) {
+        if (typeof args[0] === 'number' && args[0] > 40000) throw new RangeError('Array buffer allocation failed');
+        super(...args);
+      }
+    };
+    // While `holdDownload`, what the download's pass says is held back, as a browser that takes no more of it.
+    const PlainWorker = Worker;
+    window.holdDownload = false;
+    window.held = [];
+    window.Worker = class extends PlainWorker {
+      postMessage(message, ...rest) {
+        if (message && message.pass === 'blocks') this.download = true;
+        super.postMessage(message, ...rest);
+      }
+      set onmessage(handler) {
+        super.onmessage = (event) => (this.download && window.holdDownload ? window.held.push(() => handler(event)) : handler(event));
+      }
+    };
+  });
+  const many = latin1(Array.from({ length: 100000 }, (_, i) => `"c${i}" x=${i} y=${-i} z=1 pitch=0 yaw=0 roll=0\n`).join(''));
+  const manyPath = path.join(scratch, 'many.txt');
+  fs.writeFileSync(manyPath, many);
+  await b.choose(manyPath);
+  const held = await b.page.isVisible('#held-note') ? await b.text('#held-note') : '';
+  check('the cameras it holds are shown, and a note says how many of how many',
+    held === 'The map and the table show the first 32,768 of the 100,000 cameras: this tab had no memory for more. ' +
+    'The counts, the findings and the download cover the whole list.' &&
+    (await b.text('#cameras-section .count')) === '32,768 cameras' && (await b.text('#counts')) === '100,000 camera lines, 0 lines skipped' &&
+    (await b.text('#status')).endsWith(held), `${held}; ${await b.text('#cameras-section .count')}; ${await b.text('#status')}`);
+  sameBytes('and the download is still all of brivel\'s', (await b.download()).bytes, linux(many));
+  await b.page.evaluate(() => (window.holdDownload = true));
+  await b.choose(examplePath);
+  const stalled = await b.page.waitForFunction(() => /^The download/.test(document.getElementById('status').textContent),
+    null, { timeout: 20000 }).then(() => b.text('#status'), () => b.text('#status'));
+  check('a download that makes no progress for 10 s is said',
+    stalled === 'The download of cameras.txt has made no progress for 10 s, at 0.0 kB of 0.7 kB: the browser has stopped ' +
+    'taking it. A browser may not manage a list this large; the brivel program converts a list of any size.', stalled);
+  await b.page.evaluate(() => {
+    window.holdDownload = false;
+    window.held.splice(0).forEach((deliver) => deliver());
+  });
+  const resumed = await b.text('#status');
+  got = await b.download();
+  check('and once it goes on, the status is as before, and the download brivel\'s',
+    /^Converted cameras.txt .*: 7 camera lines, 10 lines skipped\.$/.test(resumed) && got.bytes.equals(linux(example)), resumed);
+  check('no error on the page', b.errors.length === 0, b.errors.join('; '));
   await b.context.close();
 
   console.log('--- 390 px wide');
