@@ -126,11 +126,17 @@ function pass(module, kind, { progress = () => {}, cameras = () => {}, stalled =
     let done = 0;  // bytes of the list converted
     const watch = setInterval(() => {
       if (worker !== mine) clearInterval(watch);
-      else if (!silent && performance.now() - heard > STALL_MS) stalled((silent = true), done);
+      else if (!silent && performance.now() - heard > STALL_MS) {
+        silent = true;
+        stalled(true, done);
+      }
     }, 1000);
     mine.onmessage = (event) => {
       heard = performance.now();
-      if (silent) stalled((silent = false), done);
+      if (silent) {
+        silent = false;
+        stalled(false, done);
+      }
       if (event.data.kind === 'progress') {
         done = event.data.done;
         return progress(event.data);
