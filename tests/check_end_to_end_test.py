@@ -11,6 +11,8 @@ import os
 import re
 import resource
 import signal
+import socket
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -209,6 +211,27 @@ class Files(unittest.TestCase):
         self.assertEqual(got.stdout, finding(good) + summary(1, 1, 0, 0, 1, 1, unreadable=2))
         self.assertEqual(merged.stdout, finding(last) + gone + finding(last) + directory +
                          summary(2, 2, 0, 0, 2, 2, unreadable=2))
+
+    def test_read_error_part_way_through(self):
+        # What was read before the failure is still checked, and its findings
+        # come before the complaint: the unfinished last line's too.
+        with socket.create_server(("127.0.0.1", 0)) as listener:
+            ours = socket.create_connection(listener.getsockname())
+            theirs, _ = listener.accept()
+        with ours:
+            proc = subprocess.Popen(CHECK, stdin=theirs, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            theirs.close()
+            ours.sendall(b'"b" x=1\n"c" x=2')
+            first = b"<stdin>:1:8: warning: y is missing after x=1\n"
+            self.assertEqual(read_within(proc.stdout.fileno(), len(first), 10), first)
+            ours.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        # Closed with linger 0: the connection is reset, and the next read fails.
+        rest = proc.communicate(timeout=10)[0]
+        self.assertEqual((proc.returncode, first + rest), (2, first +
+                         b'    1 | "b" x=1\n      |        ^\n'
+                         b'<stdin>:2:8: warning: y is missing after x=2\n    2 | "c" x=2\n      |        ^\n'
+                         b"brivel-check: <stdin>: read error: Connection reset by peer\n" +
+                         summary(2, 0, 0, 0, 2, 2, unreadable=1)))
 
     def test_findings_show_as_the_input_comes(self):
         proc = subprocess.Popen(CHECK, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
