@@ -36,13 +36,13 @@ void page_cameras(std::size_t count, const double* line, const std::int32_t* x,
                   const std::int32_t* yaw, const std::int32_t* roll, const std::int32_t* fov,
                   const std::uint32_t* name_end, const char* names);
 // `flags`: bit 0, the excerpt starts its line; bit 1, it ends it; bit 2, x and
-// y say where the line's camera would stand. `text` is the finding as
-// brivel-check prints it.
+// y say where the line's camera would stand. The `length` bytes at `texts` are
+// the reason's code, its words, the excerpt and the finding as brivel-check
+// prints it, one after the other: one copy for the page, not four.
 PAGE_FUNCTION("finding")
-void page_finding(double line, double column, const char* code, std::size_t code_length,
-                  const char* words, std::size_t words_length, const char* excerpt,
-                  std::size_t excerpt_length, std::size_t mark, int flags, std::int32_t x,
-                  std::int32_t y, const char* text, std::size_t text_length);
+void page_finding(double line, double column, std::size_t mark, int flags, std::int32_t x,
+                  std::int32_t y, const char* texts, std::size_t code_length,
+                  std::size_t words_length, std::size_t excerpt_length, std::size_t length);
 // The counts; what the list is as a whole (a code, and words for a list that
 // is no usable camera list); and brivel-check's summary line.
 PAGE_FUNCTION("done")
@@ -149,20 +149,21 @@ class PageReport : public diagnosis::Listener {
   explicit PageReport(const std::string& file) : file_(file) {}
   void camera(const camera::CameraRecord& r, std::size_t line) override { cameras_.add(r, line); }
   void finding(const diagnosis::Finding& f) override {
-    text_.clear();
-    diagnosis::append_gnu(text_, file_, f);
     const std::string_view code = diagnosis::reason_code(f.reason);
+    texts_.assign(code);
+    texts_.append(f.words);
+    texts_.append(f.excerpt);
+    diagnosis::append_gnu(texts_, file_, f);
     const int flags =
         (f.excerpt_starts_line ? 1 : 0) | (f.excerpt_ends_line ? 2 : 0) | (f.has_position ? 4 : 0);
-    page_finding(static_cast<double>(f.line), static_cast<double>(f.column), code.data(),
-                 code.size(), f.words.data(), f.words.size(), f.excerpt.data(), f.excerpt.size(),
-                 f.mark, flags, f.x, f.y, text_.data(), text_.size());
+    page_finding(static_cast<double>(f.line), static_cast<double>(f.column), f.mark, flags, f.x,
+                 f.y, texts_.data(), code.size(), f.words.size(), f.excerpt.size(), texts_.size());
   }
   void hand_over() { cameras_.hand_over(); }
 
  private:
   const std::string& file_;
-  std::string text_;  // kept, so that its room is kept
+  std::string texts_;  // kept, so that its room is kept
   CameraColumns cameras_;
 };
 

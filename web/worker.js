@@ -29,20 +29,25 @@ function brivelColumns() {
   class ColumnTable {
     constructor(fields, capacity, poolCapacity) {
       this.columns = {};
-      for (const [name, Type] of Object.entries(fields)) this.columns[name] = new Type(Math.max(capacity, 16));
+      this.capacity = Math.max(capacity, 16);  // rows, in every column
+      for (const [name, Type] of Object.entries(fields)) this.columns[name] = new Type(this.capacity);
       this.count = 0;
       this.pool = new Uint8Array(Math.max(poolCapacity, 256));
       this.poolLength = 0;
     }
 
     // Room for `rows` more rows and `bytes` more bytes in the pool.
+    // (Called for every finding: the columns are looked at only when they must grow.)
     reserve(rows, bytes) {
       const wanted = this.count + rows;
-      for (const [name, column] of Object.entries(this.columns)) {
-        if (wanted <= column.length) break;  // (all columns are as long)
-        const larger = new column.constructor(Math.max(column.length * 2, wanted));
-        larger.set(column.subarray(0, this.count));
-        this.columns[name] = larger;
+      if (wanted > this.capacity) {
+        const capacity = Math.max(this.capacity * 2, wanted);
+        for (const [name, column] of Object.entries(this.columns)) {
+          const larger = new column.constructor(capacity);
+          larger.set(column.subarray(0, this.count));
+          this.columns[name] = larger;
+        }
+        this.capacity = capacity;
       }
       if (this.poolLength + bytes > this.pool.length) {
         const larger = new Uint8Array(Math.max(this.pool.length * 2, this.poolLength + bytes));
@@ -289,9 +294,8 @@ function brivelWorker(shared) {
       // What brivel-check says: where (the column in characters), why, the
       // line's text around the column with the column's place in it, and
       // where the line's camera would stand, if the rules read that far.
-      finding(line, column, codeAt, codeSize, wordsAt, wordsSize, excerptAt, excerptSize, mark, flags, x, y,
-        textAt, textSize) {
-        findings.reserve(1, codeSize + wordsSize + excerptSize + textSize);
+      finding(line, column, mark, flags, x, y, at, codeSize, wordsSize, excerptSize, size) {
+        findings.reserve(1, size);
         const f = findings.columns;
         const i = findings.count++;
         f.line[i] = line;
@@ -300,10 +304,11 @@ function brivelWorker(shared) {
         f.flags[i] = flags;
         f.x[i] = x;
         f.y[i] = y;
-        f.codeEnd[i] = findings.keep(bytesAt(codeAt, codeSize));
-        f.wordsEnd[i] = findings.keep(bytesAt(wordsAt, wordsSize));
-        f.excerptEnd[i] = findings.keep(bytesAt(excerptAt, excerptSize));
-        f.textEnd[i] = findings.keep(bytesAt(textAt, textSize));
+        const start = findings.poolLength;
+        f.codeEnd[i] = start + codeSize;
+        f.wordsEnd[i] = start + codeSize + wordsSize;
+        f.excerptEnd[i] = start + codeSize + wordsSize + excerptSize;
+        f.textEnd[i] = findings.keep(bytesAt(at, size));
       },
       done(lines, cameraCount, defaultFov, skippedLines, findingCount, verdictAt, verdictSize, wordsAt, wordsSize,
         summaryAt, summarySize) {

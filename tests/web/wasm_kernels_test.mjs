@@ -57,7 +57,7 @@ async function convert(base64, input, windowsText, sizes, observe = false) {
   const bytes = (at, size) => Buffer.from(new Uint8Array(memory.buffer, at >>> 0, size >>> 0));
   // The blocks, or the findings; the page's other functions do nothing here.
   const page = new Proxy(observe ? {
-    finding(...fields) { chunks.push(bytes(fields[12], fields[13])); },
+    finding(...fields) { chunks.push(bytes(fields[6] + fields[7] + fields[8] + fields[9], fields[10] - fields[7] - fields[8] - fields[9])); },
     done(...fields) { chunks.push(bytes(fields[9], fields[10])); },
   } : {
     output(at, size) { chunks.push(bytes(at, size)); },
