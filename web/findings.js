@@ -136,16 +136,17 @@ class FindingsList {
 }
 
 // The findings of the diagnosis, as the worker gathered them in columns: for each, its code,
-// words, excerpt and text (as brivel-check prints it) one after the other in a pool of bytes.
+// words, excerpt and text (as brivel-check prints it) one after the other in one of the chunks
+// of bytes in `texts`.
 function libraryFindings(found) {
   const count = found.line.length;
   const utf8 = new TextDecoder('utf-8');
-  const pool = found.texts;
-  const start = (i) => (i === 0 ? 0 : found.textEnd[i - 1]);
+  const start = (i) => (i === 0 || found.chunk[i - 1] !== found.chunk[i] ? 0 : found.textEnd[i - 1]);
   return {
     count,
     entry(i) {
       const flags = found.flags[i];
+      const pool = found.texts[found.chunk[i]];
       return {
         line: found.line[i], column: found.column[i],
         code: utf8.decode(pool.subarray(start(i), found.codeEnd[i])),
@@ -155,7 +156,7 @@ function libraryFindings(found) {
       };
     },
     // The text of each finding `order` names, as brivel-check prints it.
-    texts: (order) => Array.from(order, (i) => pool.subarray(found.excerptEnd[i], found.textEnd[i])),
+    texts: (order) => Array.from(order, (i) => found.texts[found.chunk[i]].subarray(found.excerptEnd[i], found.textEnd[i])),
   };
 }
 
@@ -179,3 +180,5 @@ function ctrlZFinding(found) {
   const last = all.count > 0 ? all.entry(all.count - 1) : null;
   return last && last.code === 'ctrl-z' ? last : null;
 }
+
+if (typeof module === 'object') module.exports = { libraryFindings };

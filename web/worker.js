@@ -22,8 +22,8 @@
 // worker from its source (see page.js).
 function brivelColumns() {
   'use strict';
-  // Columns of typed arrays, one per field, and a pool of bytes (names, texts)
-  // that `...End` columns point into: a million rows are a few tens of MB, not a
+  // Columns of typed arrays, one per field, and a pool of bytes (names) that
+  // `...End` columns point into: a million rows are a few tens of MB, not a
   // million objects. They grow by doubling; `views` gives the filled part.
   // (The page keeps its cameras in one, the worker its findings.)
   class ColumnTable {
@@ -63,9 +63,9 @@ function brivelColumns() {
       return this.poolLength;
     }
 
-    // The filled part of each column, and of the pool as `poolName`.
+    // The filled part of each column, and of the pool as `poolName`, if named.
     views(poolName) {
-      const result = { [poolName]: this.pool.subarray(0, this.poolLength) };
+      const result = poolName ? { [poolName]: this.pool.subarray(0, this.poolLength) } : {};
       for (const [name, column] of Object.entries(this.columns)) result[name] = column.subarray(0, this.count);
       return result;
     }
@@ -102,12 +102,45 @@ function brivelColumns() {
     table.keep(names);
     table.count += count;
   }
-  return { ColumnTable, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch, cameraColumns, appendCameras };
+  // Bytes kept in chunks that are never copied to grow, each run of them in one chunk: a list of
+  // near misses has hundreds of MB of findings' texts, which a pool grown by doubling would copy
+  // again and again (memory written for the first time is what costs here).
+  class Chunks {
+    constructor() {
+      this.filled = [];  // the chunks before the current one
+      this.current = new Uint8Array(0);
+      this.length = 0;  // of the current chunk
+    }
+    // Makes room for `size` bytes in the current chunk; returns where they will start in it.
+    room(size) {
+      if (this.length + size > this.current.length) {
+        if (this.length > 0) this.filled.push(this.current.subarray(0, this.length));
+        this.current = new Uint8Array(Math.max(size, Math.min(4 << 20, 2 * this.current.length || 64 << 10)));
+        this.length = 0;
+      }
+      return this.length;
+    }
+    // The index of the current chunk.
+    get index() {
+      return this.filled.length;
+    }
+    // Appends `bytes`, for which room() was made; returns where they end in the current chunk.
+    keep(bytes) {
+      this.current.set(bytes, this.length);
+      this.length += bytes.length;
+      return this.length;
+    }
+    // Every chunk's filled part.
+    views() {
+      return this.length > 0 ? [...this.filled, this.current.subarray(0, this.length)] : this.filled;
+    }
+  }
+  return { ColumnTable, Chunks, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch, cameraColumns, appendCameras };
 }
 
 function brivelWorker(shared) {
   'use strict';
-  const { ColumnTable, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch } = shared;
+  const { ColumnTable, Chunks, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch } = shared;
   const PART = 1 << 20;  // the most bytes of the list read at a time
   const PREVIEW_BYTES = 64 * 1024;
   // The download's blocks go in parts of 4 MB to a second worker, which makes a Blob of every
@@ -119,7 +152,7 @@ function brivelWorker(shared) {
   const OUTPUT_PART = 4 << 20;
   const OUTPUT_PARTS_PER_BLOB = 8;
   const OUTPUT_PARTS = OUTPUT_PARTS_PER_BLOB + 4;
-  const buffersOf = (result) => Object.values(result).map((array) => array.buffer);
+  const buffersOf = (result) => Object.values(result).flat().map((array) => array.buffer);
   // The buffers of camera batches, to be filled; the page hands each back. A few are made
   // (and written, which is what takes the time) at once, while the worker waits for its
   // list, so that the page has time to hand them back.
@@ -237,11 +270,13 @@ function brivelWorker(shared) {
       maker.postMessage({ part: part.buffer, length: partLength, partsPerBlob: OUTPUT_PARTS_PER_BLOB }, [part.buffer]);
       part = null;
     };
-    // Each finding's code, words, excerpt and text (as brivel-check prints it), one after the other in the pool.
+    // Each finding's code, words, excerpt and text (as brivel-check prints it), one after the other in
+    // the chunk of `findingTexts` that its `chunk` names.
     const findings = look && new ColumnTable({
       line: Float64Array, column: Float64Array, mark: Uint32Array, flags: Uint8Array, x: Int32Array, y: Int32Array,
-      codeEnd: Uint32Array, wordsEnd: Uint32Array, excerptEnd: Uint32Array, textEnd: Uint32Array,
-    }, 64, 64 * 256);
+      chunk: Uint32Array, codeEnd: Uint32Array, wordsEnd: Uint32Array, excerptEnd: Uint32Array, textEnd: Uint32Array,
+    }, 64, 0);
+    const findingTexts = look && new Chunks();
     let counts = {};
     let done = 0;
     let shown = 0;
@@ -295,7 +330,8 @@ function brivelWorker(shared) {
       // line's text around the column with the column's place in it, and
       // where the line's camera would stand, if the rules read that far.
       finding(line, column, mark, flags, x, y, at, codeSize, wordsSize, excerptSize, size) {
-        findings.reserve(1, size);
+        findings.reserve(1, 0);
+        const start = findingTexts.room(size);
         const f = findings.columns;
         const i = findings.count++;
         f.line[i] = line;
@@ -304,11 +340,11 @@ function brivelWorker(shared) {
         f.flags[i] = flags;
         f.x[i] = x;
         f.y[i] = y;
-        const start = findings.poolLength;
+        f.chunk[i] = findingTexts.index;
         f.codeEnd[i] = start + codeSize;
         f.wordsEnd[i] = start + codeSize + wordsSize;
         f.excerptEnd[i] = start + codeSize + wordsSize + excerptSize;
-        f.textEnd[i] = findings.keep(bytesAt(at, size));
+        f.textEnd[i] = findingTexts.keep(bytesAt(at, size));
       },
       done(lines, cameraCount, defaultFov, skippedLines, findingCount, verdictAt, verdictSize, wordsAt, wordsSize,
         summaryAt, summarySize) {
@@ -376,7 +412,7 @@ function brivelWorker(shared) {
         self.postMessage({ kind: 'blocks', blob, outputLength, timing });
         return;
       }
-      const findingTable = findings.views('texts');
+      const findingTable = { ...findings.views(), texts: findingTexts.views() };
       self.postMessage({
         kind: 'done', outputLength, preview: preview.slice(0, previewLength), timing, findings: findingTable, ...counts,
       }, buffersOf(findingTable));
@@ -387,3 +423,5 @@ function brivelWorker(shared) {
     }
   };
 }
+
+if (typeof module === 'object') module.exports = { brivelColumns };

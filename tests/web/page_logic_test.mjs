@@ -1,6 +1,6 @@
 // The page's arithmetic, without a browser (node --test): the map's ticks and
 // their labels, its view, density and picking; the table's sorting and
-// filtering; the virtual lists' windows.
+// filtering; the virtual lists' windows; the findings' texts in chunks.
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
@@ -9,6 +9,8 @@ const require = createRequire(import.meta.url);
 const map = require('../../web/map.js');
 const { cameraOrder } = require('../../web/camera_table.js');
 const { virtualWindow, scrollTopFor, VIRTUAL_MAX_HEIGHT } = require('../../web/virtual_list.js');
+const { brivelColumns } = require('../../web/worker.js');
+const { libraryFindings } = require('../../web/findings.js');
 
 test('tick labels are short whatever the numbers: separators, then SI suffixes', () => {
   const cases = [
@@ -110,4 +112,39 @@ test('virtual lists: the rows in sight, even past the height a browser allows', 
   const row = middle.top + (500000 - middle.first) * 30;
   const scrolled = scrollTopFor(500000, 300, 30, count);
   assert.ok(row >= scrolled && row + 30 <= scrolled + 300, 'row 500000 is in the view');
+});
+
+test('findings kept in chunks, as the worker keeps them, read back whole across the chunks', () => {
+  const { ColumnTable, Chunks } = brivelColumns();
+  const table = new ColumnTable({ chunk: Uint32Array, codeEnd: Uint32Array, wordsEnd: Uint32Array,
+    excerptEnd: Uint32Array, textEnd: Uint32Array, line: Float64Array }, 4, 0);
+  const texts = new Chunks();
+  const want = [];
+  // Of many sizes, one of them larger than a whole chunk: some 10 MB in all, in several chunks.
+  for (let i = 0; i < 3000; ++i) {
+    const parts = [`code${i % 7}`, `words ${i} `.repeat(1 + i % 5), `excerpt ${i}`, `text ${i}\n`.repeat(1 + i % 300)];
+    if (i === 2500) parts[3] = 'x'.repeat(5 << 20);
+    want.push(parts);
+    const bytes = Buffer.from(parts.join(''), 'latin1');
+    table.reserve(1, 0);
+    const start = texts.room(bytes.length);
+    const c = table.columns;
+    const k = table.count++;
+    c.chunk[k] = texts.index;
+    c.line[k] = i + 1;
+    c.codeEnd[k] = start + parts[0].length;
+    c.wordsEnd[k] = c.codeEnd[k] + parts[1].length;
+    c.excerptEnd[k] = c.wordsEnd[k] + parts[2].length;
+    c.textEnd[k] = texts.keep(bytes);
+  }
+  const found = libraryFindings({ ...table.views(), texts: texts.views(), flags: new Uint8Array(3000),
+    column: new Float64Array(3000), mark: new Uint32Array(3000) });
+  assert.ok(texts.views().length > 3, `${texts.views().length} chunks`);
+  const latin1 = (bytes) => Buffer.from(bytes).toString('latin1');
+  const order = Array.from(want, (_, i) => i);
+  const got = found.texts(order);
+  for (const i of order) {
+    const entry = found.entry(i);
+    assert.deepEqual([entry.code, entry.reason, latin1(entry.excerpt), latin1(got[i])], want[i], `finding ${i}`);
+  }
 });
