@@ -33,31 +33,38 @@ void append_hex(std::string& out, char byte, const char* digits) {
 // as a space, other control bytes as ^X, a byte that is no UTF-8 as <XX>.
 // Returns the columns it takes.
 std::size_t append_shown(std::string& out, std::string_view text) {
-  std::size_t columns = 0;
-  for_each_character(text, [&](const char* p, std::size_t length, bool well_formed) {
-    const auto b = static_cast<unsigned char>(*p);
-    if (well_formed) {
-      out.append(p, length);
-      columns += 1;
-    } else if (b == '\t') {
-      out += ' ';
-      columns += 1;
-    } else if (b < 0x20 || b == 0x7F) {
-      out += '^';
-      out += static_cast<char>(b ^ 0x40);
-      columns += 2;
-    } else if (b < 0x80) {
-      out += static_cast<char>(b);
-      columns += 1;
-    } else {
-      for (std::size_t i = 0; i < length; ++i) {
-        out += '<';
-        append_hex(out, p[i], "0123456789ABCDEF");
-        out += '>';
-        columns += 4;
-      }
-    }
-  });
+  // Printable ASCII, nearly all of a camera list, is shown as it stands: a run
+  // of it is appended at once rather than a character at a time.
+  std::size_t printable = 0;
+  while (printable < text.size() && text[printable] >= 0x20 && text[printable] < 0x7F) ++printable;
+  out.append(text.data(), printable);
+  if (printable == text.size()) return printable;
+  std::size_t columns = printable;
+  for_each_character(text.substr(printable),
+                     [&](const char* p, std::size_t length, bool well_formed) {
+                       const auto b = static_cast<unsigned char>(*p);
+                       if (well_formed) {
+                         out.append(p, length);
+                         columns += 1;
+                       } else if (b == '\t') {
+                         out += ' ';
+                         columns += 1;
+                       } else if (b < 0x20 || b == 0x7F) {
+                         out += '^';
+                         out += static_cast<char>(b ^ 0x40);
+                         columns += 2;
+                       } else if (b < 0x80) {
+                         out += static_cast<char>(b);
+                         columns += 1;
+                       } else {
+                         for (std::size_t i = 0; i < length; ++i) {
+                           out += '<';
+                           append_hex(out, p[i], "0123456789ABCDEF");
+                           out += '>';
+                           columns += 4;
+                         }
+                       }
+                     });
   return columns;
 }
 

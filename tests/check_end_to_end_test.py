@@ -89,6 +89,14 @@ class Formats(unittest.TestCase):
              b"<stdin>:1:4: warning: a NUL byte ends the line inside the name\n"
              b'    1 |  "a^@b" x=1\n'
              b"      |    ^\n"),
+            ("DEL", b'"a\x7f" x=1\n',
+             b"<stdin>:1:9: warning: y is missing after x=1\n"
+             b'    1 | "a^?" x=1\n'
+             b"      | " + b" " * 9 + b"^\n"),
+            ("the control bytes beside the whitespace ones", b'"a\x1f\x0e\x08" x=1\n',
+             b"<stdin>:1:11: warning: y is missing after x=1\n"
+             b'    1 | "a^_^N^H" x=1\n'
+             b"      | " + b" " * 13 + b"^\n"),
             ("a long line", b'"' + b"n" * 200 + b'" x=1 y=2 ptich=3' + b"m" * 100 + b"\n",
              b"<stdin>:1:212: warning: \"ptich\" is not a key: z= was expected after y=2\n"
              b"    1 | ..." + b"n" * 38 + b'" x=1 y=2 ptich=3' + b"m" * 41 + b"...\n"

@@ -351,6 +351,16 @@ const Row kRows[] = {
      {at(1, 3, Reason::kBinary,
          "binary data, not a camera list: this line holds NUL or other control bytes, which no "
          "text holds; no more lines are explained")}},
+    {"binary data: the control bytes beside the whitespace ones, and DEL",
+     bytes("\"b\" x=1\x08\x0e\x1f\x7f\n"),
+     kBoth,
+     {at(1, 8, Reason::kBinary,
+         "binary data, not a camera list: this line holds NUL or other control bytes, which no "
+         "text holds; no more lines are explained")}},
+    {"the whitespace control bytes are no binary data, four of each",
+     "\"b\" x=1\t\t\t\t\v\v\v\v\f\f\f\f\r\r\r\r \n",
+     kLinux,
+     {at(1, 25, Reason::kMissingKey, "y is missing after x=1")}},
     {"a Ctrl-Z in Windows text",
      kCamera + " fov=7\x1a junk\r\n" + kCamera + "\r\n\r\n\"b\" x=1\r\n",
      kWindows,

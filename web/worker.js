@@ -25,7 +25,8 @@ function brivelColumns() {
   // Columns of typed arrays, one per field, and a pool of bytes (names) that
   // `...End` columns point into: a million rows are a few tens of MB, not a
   // million objects. They grow by doubling; `views` gives the filled part.
-  // (The page keeps its cameras in one, the worker its findings.)
+  // (The page keeps its cameras in one; the worker its findings, whose texts
+  // are kept in Chunks instead of the pool.)
   class ColumnTable {
     constructor(fields, capacity, poolCapacity) {
       this.columns = {};
@@ -114,8 +115,10 @@ function brivelColumns() {
     // Makes room for `size` bytes in the current chunk; returns where they will start in it.
     room(size) {
       if (this.length + size > this.current.length) {
+        // Made before the full one is put aside: where there is no memory for it, nothing changes.
+        const next = new Uint8Array(Math.max(size, Math.min(4 << 20, 2 * this.current.length || 64 << 10)));
         if (this.length > 0) this.filled.push(this.current.subarray(0, this.length));
-        this.current = new Uint8Array(Math.max(size, Math.min(4 << 20, 2 * this.current.length || 64 << 10)));
+        this.current = next;
         this.length = 0;
       }
       return this.length;
@@ -135,12 +138,23 @@ function brivelColumns() {
       return this.length > 0 ? [...this.filled, this.current.subarray(0, this.length)] : this.filled;
     }
   }
-  return { ColumnTable, Chunks, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch, cameraColumns, appendCameras };
+  // Keeps the texts of finding `i` of `table` in `texts`: `bytes` holds its code, words, excerpt
+  // and text (as brivel-check prints it), one after the other, as the module hands them over.
+  function keepFindingTexts(table, i, texts, bytes, codeSize, wordsSize, excerptSize) {
+    const start = texts.room(bytes.length);
+    const f = table.columns;
+    f.chunk[i] = texts.index;
+    f.codeEnd[i] = start + codeSize;
+    f.wordsEnd[i] = start + codeSize + wordsSize;
+    f.excerptEnd[i] = start + codeSize + wordsSize + excerptSize;
+    f.textEnd[i] = texts.keep(bytes);
+  }
+  return { ColumnTable, Chunks, keepFindingTexts, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch, cameraColumns, appendCameras };
 }
 
 function brivelWorker(shared) {
   'use strict';
-  const { ColumnTable, Chunks, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch } = shared;
+  const { ColumnTable, Chunks, keepFindingTexts, CAMERA_FIELDS, CAMERA_BATCH_BYTES, cameraBatch } = shared;
   const PART = 1 << 20;  // the most bytes of the list read at a time
   const PREVIEW_BYTES = 64 * 1024;
   // The download's blocks go in parts of 4 MB to a second worker, which makes a Blob of every
@@ -331,20 +345,16 @@ function brivelWorker(shared) {
       // where the line's camera would stand, if the rules read that far.
       finding(line, column, mark, flags, x, y, at, codeSize, wordsSize, excerptSize, size) {
         findings.reserve(1, 0);
-        const start = findingTexts.room(size);
+        const i = findings.count;
+        keepFindingTexts(findings, i, findingTexts, bytesAt(at, size), codeSize, wordsSize, excerptSize);
         const f = findings.columns;
-        const i = findings.count++;
         f.line[i] = line;
         f.column[i] = column;
         f.mark[i] = mark;
         f.flags[i] = flags;
         f.x[i] = x;
         f.y[i] = y;
-        f.chunk[i] = findingTexts.index;
-        f.codeEnd[i] = start + codeSize;
-        f.wordsEnd[i] = start + codeSize + wordsSize;
-        f.excerptEnd[i] = start + codeSize + wordsSize + excerptSize;
-        f.textEnd[i] = findingTexts.keep(bytesAt(at, size));
+        findings.count = i + 1;
       },
       done(lines, cameraCount, defaultFov, skippedLines, findingCount, verdictAt, verdictSize, wordsAt, wordsSize,
         summaryAt, summarySize) {

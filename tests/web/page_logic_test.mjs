@@ -115,7 +115,7 @@ test('virtual lists: the rows in sight, even past the height a browser allows', 
 });
 
 test('findings kept in chunks, as the worker keeps them, read back whole across the chunks', () => {
-  const { ColumnTable, Chunks } = brivelColumns();
+  const { ColumnTable, Chunks, keepFindingTexts } = brivelColumns();
   const table = new ColumnTable({ chunk: Uint32Array, codeEnd: Uint32Array, wordsEnd: Uint32Array,
     excerptEnd: Uint32Array, textEnd: Uint32Array, line: Float64Array }, 4, 0);
   const texts = new Chunks();
@@ -125,17 +125,9 @@ test('findings kept in chunks, as the worker keeps them, read back whole across 
     const parts = [`code${i % 7}`, `words ${i} `.repeat(1 + i % 5), `excerpt ${i}`, `text ${i}\n`.repeat(1 + i % 300)];
     if (i === 2500) parts[3] = 'x'.repeat(5 << 20);
     want.push(parts);
-    const bytes = Buffer.from(parts.join(''), 'latin1');
     table.reserve(1, 0);
-    const start = texts.room(bytes.length);
-    const c = table.columns;
-    const k = table.count++;
-    c.chunk[k] = texts.index;
-    c.line[k] = i + 1;
-    c.codeEnd[k] = start + parts[0].length;
-    c.wordsEnd[k] = c.codeEnd[k] + parts[1].length;
-    c.excerptEnd[k] = c.wordsEnd[k] + parts[2].length;
-    c.textEnd[k] = texts.keep(bytes);
+    keepFindingTexts(table, table.count++, texts, Buffer.from(parts.join(''), 'latin1'),
+      parts[0].length, parts[1].length, parts[2].length);
   }
   const found = libraryFindings({ ...table.views(), texts: texts.views(), flags: new Uint8Array(3000),
     column: new Float64Array(3000), mark: new Uint32Array(3000) });

@@ -57,7 +57,13 @@ async function convert(base64, input, windowsText, sizes, observe = false) {
   const bytes = (at, size) => Buffer.from(new Uint8Array(memory.buffer, at >>> 0, size >>> 0));
   // The blocks, or the findings; the page's other functions do nothing here.
   const page = new Proxy(observe ? {
-    finding(...fields) { chunks.push(bytes(fields[6] + fields[7] + fields[8] + fields[9], fields[10] - fields[7] - fields[8] - fields[9])); },
+    finding(...fields) {
+      const [at, codeSize, wordsSize, excerptSize, size] = fields.slice(6);
+      const text = bytes(at + codeSize + wordsSize + excerptSize, size - codeSize - wordsSize - excerptSize);
+      // The words, where brivel-check's text has them.
+      assert.ok(text.includes(Buffer.concat([latin1(': warning: '), bytes(at + codeSize, wordsSize), latin1('\n')])));
+      chunks.push(text);
+    },
     done(...fields) { chunks.push(bytes(fields[9], fields[10])); },
   } : {
     output(at, size) { chunks.push(bytes(at, size)); },
