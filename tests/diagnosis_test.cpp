@@ -103,6 +103,9 @@ std::string with_nul(std::string text, std::size_t at) {
 }
 
 const std::string kCamera = "\"a\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6";
+const char* const kBinaryWords =
+    "binary data, not a camera list: this line holds NUL or other control bytes, which no text "
+    "holds; no more lines are explained";
 const std::string kHead = "\"cut\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6 fov=";
 
 Got at(std::size_t line, std::size_t column, Reason reason, std::string words) {
@@ -348,15 +351,11 @@ const Row kRows[] = {
     {"binary data",
      bytes("PK\x03\x04\x14\0\0\0\x08\0\"a\" x=1\n") + "\"b\" x=1\n",
      kBoth,
-     {at(1, 3, Reason::kBinary,
-         "binary data, not a camera list: this line holds NUL or other control bytes, which no "
-         "text holds; no more lines are explained")}},
+     {at(1, 3, Reason::kBinary, kBinaryWords)}},
     {"binary data: the control bytes beside the whitespace ones, and DEL",
      bytes("\"b\" x=1\x08\x0e\x1f\x7f\n"),
      kBoth,
-     {at(1, 8, Reason::kBinary,
-         "binary data, not a camera list: this line holds NUL or other control bytes, which no "
-         "text holds; no more lines are explained")}},
+     {at(1, 8, Reason::kBinary, kBinaryWords)}},
     {"the whitespace control bytes are no binary data, four of each",
      "\"b\" x=1\t\t\t\t\v\v\v\v\f\f\f\f\r\r\r\r \n",
      kLinux,
