@@ -21,7 +21,9 @@ static_assert(camera::kReadAhead >= kWindow, "a window must fit the room");
 static_assert(kOutputCapacity >= camera::kMaxBlockLength,
               "a whole block must fit the output buffer");
 
-// next_piece_length with `Window`'s lanes.
+// The length of the piece at the front of `text`: up to and including the
+// first line feed, or camera::kPieceCapacity bytes of a longer line, or what
+// is left at the end of the input; 0 while the piece is not complete yet.
 template <typename Window>
 std::size_t cut_piece(camera::PaddedText text, bool input_ended) {
   const std::size_t available = text.size();
@@ -221,10 +223,6 @@ ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
 ConversionResult convert(ByteSource& input, ByteSink& output, Flush flush,
                          ConversionBuffers& buffers, PieceObserver* observer) {
   return convert(input, output, flush, buffers, camera::best_kernel(), observer);
-}
-
-std::size_t next_piece_length(camera::PaddedText available, bool input_ended) {
-  return cut_piece<camera::PortableWindow>(available, input_ended);
 }
 
 }  // namespace cli

@@ -48,12 +48,6 @@ struct ConversionBuffers {
   char output[kOutputCapacity];
 };
 
-// The length of the piece at the front of `available` bytes: up to and
-// including the first line feed, or camera::kPieceCapacity bytes of a longer
-// line, or what is left at the end of the input. 0 while the piece is not
-// complete yet.
-std::size_t next_piece_length(camera::PaddedText available, bool input_ended);
-
 // Told of every piece the read loop cuts, in input order, once it has been
 // matched: whoever wants to know what became of each line (the page, the
 // checker) watches the very loop that converts, rather than reading the input

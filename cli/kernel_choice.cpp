@@ -5,9 +5,6 @@
 namespace cli {
 namespace {
 
-constexpr camera::Kernel kEveryKernel[] = {camera::Kernel::kPortable, camera::Kernel::kSse2,
-                                           camera::Kernel::kAvx2, camera::Kernel::kSimd128};
-
 // The names of the kernels for which `wanted` holds, as "a, b, c".
 template <typename Wanted>
 std::string names(Wanted wanted) {
@@ -25,7 +22,8 @@ std::string names(Wanted wanted) {
 KernelChoice choose_kernel(const char* name) {
   if (name == nullptr || *name == '\0') return {camera::best_kernel(), ""};
   const std::string wanted = name;
-  for (const camera::Kernel kernel : kEveryKernel) {
+  // A kernel of another build (the page's, on x86) is no kernel of this program.
+  for (const camera::Kernel kernel : camera::kBuiltKernels) {
     if (wanted != camera::kernel_name(kernel)) continue;
     if (camera::kernel_runs_here(kernel)) return {kernel, ""};
     return {camera::Kernel::kPortable, "brivel: BRIVEL_KERNEL=" + wanted +

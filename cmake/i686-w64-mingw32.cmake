@@ -1,6 +1,6 @@
 # Cross-compiles brivel for 32-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-i686):
 #
-#   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
+#   cmake --preset win32
 #   cmake --build build-win32
 #
 # The result, build-win32/brivel.exe, is a 32-bit console program linked

@@ -3,7 +3,7 @@
 # Debian cross compiler g++-<prefix>, headers and libraries from its folder,
 # and a static program, which qemu-user runs with no target libraries at hand:
 #
-#   cmake -S . -B build-s390x -DCMAKE_TOOLCHAIN_FILE=cmake/s390x-linux-gnu.cmake
+#   cmake --preset s390x
 #   cmake --build build-s390x --target brivel
 #   qemu-s390x-static build-s390x/brivel < examples/cameras.txt
 set(CMAKE_SYSTEM_NAME Linux)

@@ -1,6 +1,6 @@
 # Cross-compiles brivel for 64-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-x86-64):
 #
-#   cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cmake
+#   cmake --preset win64
 #   cmake --build build-win64
 #
 # The result, build-win64/brivel.exe, is a 64-bit console program linked

@@ -125,7 +125,7 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(left, line(b"waiting"), "input must not be read")
 
 
-KERNELS = (b"portable", b"sse2", b"avx2", b"simd128")
+KERNELS = (b"portable", b"sse2", b"avx2")
 
 
 class Kernels(unittest.TestCase):
@@ -145,7 +145,9 @@ class Kernels(unittest.TestCase):
         ran = []
         for name in KERNELS:
             got = self.run_kernel(name, data)
-            if got.returncode == 1 and b"cannot run" in got.stderr:
+            # A program for another machine (run through a runner) may have the portable kernel alone.
+            if got.returncode == 1 and (b"cannot run" in got.stderr or
+                                        (len(BRIVEL) > 1 and b"no such" in got.stderr)):
                 continue
             with self.subTest(kernel=name):
                 self.assertEqual((got.returncode, got.stderr), (0, b""))
@@ -158,9 +160,8 @@ class Kernels(unittest.TestCase):
         cases = [
             (b"fast", b"brivel: BRIVEL_KERNEL=fast: no such kernel (this program has portable"),
             (b"AVX2", b"brivel: BRIVEL_KERNEL=AVX2: no such kernel (this program has portable"),
-            # No processor runs the page's kernel.
-            (b"simd128", b"brivel: BRIVEL_KERNEL=simd128: this processor cannot run that kernel "
-                         b"(it runs portable"),
+            # The page's kernel is built into the page only.
+            (b"simd128", b"brivel: BRIVEL_KERNEL=simd128: no such kernel (this program has portable"),
         ]
         for name, message in cases:
             with self.subTest(kernel=name):

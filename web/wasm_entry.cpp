@@ -176,7 +176,8 @@ class Run {
         windows_input_(raw_source_),
         windows_output_(output_),
         report_(file_),
-        diagnosis_(report_) {}
+        diagnosis_(report_),
+        buffers_() {}  // zeroed, as the read loop's buffers start
   ~Run() {
     std::free(text_);
     std::free(raw_);
