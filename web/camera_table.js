@@ -179,7 +179,10 @@ class CameraTable {
     const c = this.cameras;
     row.dataset.index = i;
     row.setAttribute('aria-rowindex', String(k + 2));
+    // The chosen row, for the eye and for a screen reader.
     row.classList.toggle('selected', i === this.selected);
+    if (i === this.selected) row.setAttribute('aria-current', 'true');
+    else row.removeAttribute('aria-current');
     const cells = row.children;
     cells[0].textContent = c.line[i];
     cells[1].textContent = cameraName(c, i, this.names);

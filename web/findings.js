@@ -50,20 +50,44 @@ class FindingsList {
     this.count = root.querySelector('.count');
     const rows = root.querySelector('.rows');
     this.list = new VirtualList(rows, root.querySelector('.row-box'), () => this.createRow(), (row, k) => this.renderRow(row, k));
-    let typing = 0;
+    this.typing = 0;  // the timer of a filter still being typed
+    this.filtering = Promise.resolve();  // the latest filter's pass
     this.filter.addEventListener('input', () => {
-      clearTimeout(typing);
-      typing = setTimeout(() => this.refilter(), 150);
+      clearTimeout(this.typing);
+      this.typing = setTimeout(() => {
+        this.typing = 0;
+        this.refilter();
+      }, 150);
     });
   }
 
   setFindings(source) {
     this.source = source;
     this.filter.value = '';
+    clearTimeout(this.typing);
+    this.typing = 0;
     this.refilter();
   }
 
-  async refilter() {
+  refilter() {
+    this.filtering = this.applyFilter();
+    return this.filtering;
+  }
+
+  // Once the filter as typed is the one applied: at once if it is still being typed.
+  async settled() {
+    if (this.typing) {
+      clearTimeout(this.typing);
+      this.typing = 0;
+      this.refilter();
+    }
+    for (let pass = null; pass !== this.filtering;) {
+      pass = this.filtering;
+      await pass;
+    }
+  }
+
+  async applyFilter() {
     const asked = ++this.asked;
     const needle = this.filter.value.trim().toLowerCase();
     const total = this.source.count;
@@ -89,17 +113,18 @@ class FindingsList {
   }
 
   // The export: what brivel-check prints for the list, in its format (each finding with its
-  // line and caret, then `summary`); with a filter, of the findings it keeps.
+  // line and caret, then `summary`); with a filter, of the findings it keeps, once it is applied.
+  // The findings are taken when it starts: a filter typed meanwhile changes nothing in it.
   async exportBlob(summary) {
-    const asked = this.asked;
+    await this.settled();
     const texts = this.shown.length > 0 ? this.source.texts(this.shown) : [];
     const out = new Uint8Array(texts.reduce((sum, text) => sum + text.length, 0));
     let at = 0;
-    const done = await inSlices(texts.length, (k) => {
+    await inSlices(texts.length, (k) => {
       out.set(texts[k], at);
       at += texts[k].length;
-    }, () => asked !== this.asked);
-    return done ? new Blob([out, summary], { type: 'text/plain' }) : null;
+    }, () => false);
+    return new Blob([out, summary], { type: 'text/plain' });
   }
 
   createRow() {

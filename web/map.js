@@ -1,7 +1,7 @@
 // The map: every camera seen from above (+y up), on a canvas. Near enough,
 // each is a marker at (x, y) with an arrow for its yaw and a wedge for its fov;
 // where more cameras are in sight than can be told apart, their density is
-// drawn instead. Lines meant as cameras but skipped are drawn where their x
+// drawn instead, as it is where their markers would be one blob. Lines meant as cameras but skipped are drawn where their x
 // and y put them, when they are few enough in sight to tell apart. It pans by drag and arrow keys and zooms by wheel, pinch and
 // + and -. The first half of this file is arithmetic (ticks, their labels, the
 // view, density), which tests/web/page_logic_test.mjs runs under node.
@@ -9,6 +9,11 @@
 
 const MAP_DETAIL_LIMIT = 3000;  // cameras in sight beyond which density is drawn
 const MAP_DENSITY_CELL = 3;     // CSS pixels on a side
+// A marker covers about a square of 3 x 3 density cells: where the cameras in sight are, on
+// average, more than two to such a square, most markers would be drawn over others.
+const MAP_MARKER_CELLS = 3;
+const MAP_BUNCHED = 2;
+const MAP_BUNCHED_MIN = 100;    // fewer cameras are drawn one by one, however close
 const MAP_WEDGE_RADIUS = 30;    // CSS pixels: the list's units say nothing of a camera's reach
 const MAP_ARROW_LENGTH = 22;
 const MAP_PICK_RADIUS = 16;
@@ -111,6 +116,37 @@ function densityGrid(xs, ys, count, view, width, height, cell) {
   return { columns, rows, counts, largest, inView };
 }
 
+// How many squares of k x k cells of the grid hold a camera: about how many markers of
+// that size could be told apart.
+function occupiedSquares(grid, k) {
+  const columns = Math.ceil(grid.columns / k);
+  const seen = new Uint8Array(columns * Math.ceil(grid.rows / k));
+  let occupied = 0;
+  for (let row = 0; row < grid.rows; ++row) {
+    for (let column = 0; column < grid.columns; ++column) {
+      if (grid.counts[row * grid.columns + column] === 0) continue;
+      const square = Math.floor(row / k) * columns + Math.floor(column / k);
+      occupied += 1 - seen[square];
+      seen[square] = 1;
+    }
+  }
+  return occupied;
+}
+
+// Whether the cameras in the grid are drawn as density: too many in sight to draw one by one,
+// or so close together that their markers would be one blob.
+function drawsDensity(grid) {
+  if (grid.inView > MAP_DETAIL_LIMIT) return true;
+  return grid.inView >= MAP_BUNCHED_MIN && grid.inView > MAP_BUNCHED * occupiedSquares(grid, MAP_MARKER_CELLS);
+}
+
+// How many of the cameras stand where camera i does: markers drawn one over another.
+function samePlace(xs, ys, count, i) {
+  let here = 0;
+  for (let k = 0; k < count; ++k) here += xs[k] === xs[i] && ys[k] === ys[i] ? 1 : 0;
+  return here;
+}
+
 // The camera drawn nearest to (sx, sy), if one is within `radius` CSS pixels; else -1.
 function nearestCamera(xs, ys, count, view, width, height, sx, sy, radius) {
   const [x, y] = toWorld(view, width, height, sx, sy);
@@ -170,11 +206,11 @@ class CameraMap {
   }
 
   // The plot's place in the canvas: room on the left for the widest y label,
-  // which depends only on the view's vertical extent.
+  // which depends only on the view's vertical extent, and above for the y axis's name.
   layout() {
     const width = this.root.clientWidth;
     const height = Math.round(Math.min(Math.max(width * 0.75, 260), 560));
-    const top = 10;
+    const top = 22;
     const plotHeight = height - top - 36;
     const half = plotHeight / 2 / this.view.scale;
     const y = ticks(this.view.cy - half, this.view.cy + half, Math.max(2, Math.floor(plotHeight / 48)));
@@ -217,14 +253,14 @@ class CameraMap {
     if (tell) this.onSelect(index, missed);
   }
 
-  // Selects the camera nearest to (sx, sy) in plot coordinates, or the near miss drawn there
-  // when it is nearer, or says there is none there.
-  pick(sx, sy) {
+  // Selects the camera nearest to (sx, sy) in plot coordinates, within `reach` CSS pixels, or
+  // the near miss drawn there when it is nearer, or says there is none there.
+  pick(sx, sy, reach = MAP_PICK_RADIUS) {
     const { plotWidth, plotHeight } = this.layout();
     const c = this.cameras;
-    const found = c ? nearestCamera(c.x, c.y, this.count, this.view, plotWidth, plotHeight, sx, sy, MAP_PICK_RADIUS) : -1;
+    const found = c ? nearestCamera(c.x, c.y, this.count, this.view, plotWidth, plotHeight, sx, sy, reach) : -1;
     const m = this.misses;
-    const miss = this.missesShown ? nearestCamera(m.x, m.y, m.count, this.view, plotWidth, plotHeight, sx, sy, MAP_PICK_RADIUS) : -1;
+    const miss = this.missesShown ? nearestCamera(m.x, m.y, m.count, this.view, plotWidth, plotHeight, sx, sy, reach) : -1;
     const distance = (x, y) => {
       const [px, py] = toScreen(this.view, plotWidth, plotHeight, x, y);
       return Math.hypot(px - sx, py - sy);
@@ -295,7 +331,7 @@ class CameraMap {
     g.translate(left, top);
     const c = this.cameras;
     const grid = densityGrid(c.x, c.y, this.count, this.view, plotWidth, plotHeight, MAP_DENSITY_CELL);
-    this.dense = grid.inView > MAP_DETAIL_LIMIT;
+    this.dense = drawsDensity(grid);
     if (this.dense) this.drawDensity(g, grid, colour('--map-dense'));
     else this.drawCameras(g, plotWidth, plotHeight, colour);
     this.missesShown = this.drawNearMisses(g, plotWidth, plotHeight, colour);
@@ -434,7 +470,7 @@ class CameraMap {
       span.style.top = `${sy}px`;
     });
     const names = [['x', 'axis-name x', `${box.left + box.plotWidth / 2}px`, `${box.top + box.plotHeight + 19}px`],
-      ['y', 'axis-name y', '4px', `${box.top}px`]];
+      ['y', 'axis-name y', '4px', '4px']];
     names.forEach(([text, className, leftAt, topAt], k) => {
       const span = spans[labels.length + k];
       span.className = className;
@@ -504,13 +540,15 @@ class CameraMap {
     root.addEventListener('keydown', (event) => {
       if (event.altKey || event.ctrlKey || event.metaKey) return;
       const { plotWidth, plotHeight } = this.layout();
-      const step = (event.shiftKey ? 0.5 : 0.1) * Math.min(plotWidth, plotHeight);
+      const nudge = 0.1 * Math.min(plotWidth, plotHeight);
+      const step = event.shiftKey ? 5 * nudge : nudge;
       const moves = { ArrowLeft: [step, 0], ArrowRight: [-step, 0], ArrowUp: [0, step], ArrowDown: [0, -step] };
       if (moves[event.key]) this.pan(...moves[event.key]);
       else if (event.key === '+' || event.key === '=') this.zoom(1.5);
       else if (event.key === '-' || event.key === '_') this.zoom(1 / 1.5);
       else if (event.key === '0' || event.key === 'Home') this.fit();
-      else if (event.key === 'Enter' || event.key === ' ') this.pick(plotWidth / 2, plotHeight / 2);
+      // Every place on the map comes within reach of the cross by the arrows' steps.
+      else if (event.key === 'Enter' || event.key === ' ') this.pick(plotWidth / 2, plotHeight / 2, Math.max(MAP_PICK_RADIUS, 0.75 * nudge));
       else if (event.key === 'Escape') this.select(-1);
       else return;
       event.preventDefault();
@@ -521,5 +559,8 @@ class CameraMap {
 }
 
 if (typeof module === 'object') {
-  module.exports = { ticks, tickLabels, cameraBounds, fitView, toScreen, toWorld, zoomView, panView, densityGrid, nearestCamera };
+  module.exports = {
+    ticks, tickLabels, cameraBounds, fitView, toScreen, toWorld, zoomView, panView, densityGrid, drawsDensity, samePlace,
+    nearestCamera,
+  };
 }

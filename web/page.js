@@ -45,11 +45,20 @@ function chosen(index, by, missed = false) {
   const fields = [['Name', `"${cameraName(c, index, new TextDecoder('utf-8'))}"`], ['Line', c.line[index]],
     ['Origin', `${c.x[index]} ${c.y[index]} ${c.z[index]}`], ['Angles', `${c.pitch[index]} ${c.yaw[index]} ${c.roll[index]}`],
     ['Fov', c.fov[index]]];
+  // Markers drawn one over another show as one.
+  const here = samePlace(c.x, c.y, map.count, index);
+  if (here > 1) fields.push(['At this x and y', `${count(here, 'camera', 'cameras')} in all (the table lists each)`]);
   showDetails(fields);
 }
 
 function showNoCamera(missed = false) {
-  $('camera-details').innerHTML = `<p class="hint">${missed ? 'No camera there: move the map or zoom in.' : 'No camera chosen.'}</p>`;
+  const words = missed ? 'No camera there: move the map or zoom in.' : 'No camera chosen.';
+  // Said again only when it changes: the region is a live one.
+  if ($('camera-details').textContent === words) return;
+  const hint = document.createElement('p');
+  hint.className = 'hint';
+  hint.textContent = words;
+  $('camera-details').replaceChildren(hint);
 }
 
 function showDetails(fields) {
@@ -188,7 +197,11 @@ async function convert() {
   let bounds = null;  // of the cameras held, for the map
   try {
     found = await pass(module, 'look', { progress: (message) => {
-      if (!stale()) showStatus(`Converting ${name} (${size})…`, message.done / Math.max(message.total, 1));
+      if (stale()) return;
+      const done = message.done / Math.max(message.total, 1);
+      // A long conversion's progress in words too, a tenth at a time, for a screen reader.
+      const tenths = performance.now() - started > 1000 ? ` ${Math.floor(done * 10) * 10}%` : '';
+      showStatus(`Converting ${name} (${size})…${tenths}`, done);
     }, stalled: (silent, done) => {
       if (!stale() && silent) {
         showStatus(`No progress for ${STALL_MS / 1000} s in converting ${name}, at ${megabytes(done)} of ${size}: the ` +
@@ -327,6 +340,8 @@ function showVerdict(found) {
   $('ctrl-z-note').textContent = ctrlZ ? `Line ${ctrlZ.line}, column ${ctrlZ.column}: ${ctrlZ.reason}.` : '';
 }
 
+const PASTED = 'pasted.txt';  // the name of the paste box's text
+
 function take(input, name, note = '') {
   current = { input, name, note };
   convert();
@@ -341,6 +356,8 @@ async function convertAsUtf8() {
   let note;
   if (result.verdict === 'utf8-byte-order-mark') {
     fixed = input.slice(3);
+    // The paste box too, so that converting it again does not bring the mark back.
+    if (name === PASTED) $('paste').value = $('paste').value.replace(/^\uFEFF/, '');
     note = `The page dropped the byte-order mark (the 3 bytes EF BB BF) from the start of ${name} and changed ` +
       'nothing else. What follows is what brivel gives for the list saved as UTF-8 without a BOM ' +
       `(as after sed '1s/^\\xEF\\xBB\\xBF//' ${name} > ${utf8Name(name)}).`;
@@ -358,7 +375,8 @@ async function convertAsUtf8() {
       `to UTF-8: ${bytes(input.size)} became ${bytes(fixed.size)}, the same text. What follows is what brivel gives ` +
       `for the list saved as UTF-8 (as after iconv -f ${converted.mark ? 'UTF-16' : converted.iconv} -t UTF-8 ${name} > ${utf8Name(name)}).`;
   }
-  take(fixed, name, note);
+  // Named as saved, so that the findings and downloads are brivel-check's and brivel's on that file.
+  take(fixed, utf8Name(name), note);
 }
 
 const utf8Name = (name) => `${name.replace(/\.[^./\\]*$/, '') || 'cameras'}-utf8.txt`;
@@ -396,7 +414,7 @@ $('file').addEventListener('change', (event) => {
   event.target.value = '';
 });
 $('example').addEventListener('click', () => take(new Blob([fromBase64(BRIVEL_EXAMPLE_BASE64)]), 'cameras.txt'));
-$('convert-paste').addEventListener('click', () => take(new Blob([$('paste').value]), 'pasted.txt'));
+$('convert-paste').addEventListener('click', () => take(new Blob([$('paste').value]), PASTED));
 $('windows').addEventListener('change', convert);
 $('cancel').addEventListener('click', cancel);
 document.addEventListener('keydown', (event) => {
@@ -435,11 +453,11 @@ $('download').addEventListener('click', () => {
 });
 
 $('misses-export').addEventListener('click', async () => {
-  const blob = await findings.exportBlob(result.summary);
-  if (blob) saveAs(blob, entName(current.name).replace(/\.ent$/, '-check.txt'));
+  const name = entName(current.name).replace(/\.ent$/, '-check.txt');
+  saveAs(await findings.exportBlob(result.summary), name);
 });
 $('as-utf8').addEventListener('click', convertAsUtf8);
-$('save-utf8').addEventListener('click', () => saveAs(current.input, utf8Name(current.name)));
+$('save-utf8').addEventListener('click', () => saveAs(current.input, current.name));
 
 $('map-zoom-in').addEventListener('click', () => map.zoom(1.5));
 $('map-zoom-out').addEventListener('click', () => map.zoom(1 / 1.5));

@@ -59,6 +59,23 @@ test('density: cameras binned by cell, those out of sight left out', () => {
   assert.equal(grid.counts[4 * 10 + 5], 1);  // (2, 1): one cell up
   assert.equal(map.cameraBounds(xs, ys, 4).y1, 50);
   assert.equal(map.cameraBounds(xs, ys, 0), null);
+  assert.equal(map.samePlace(Int32Array.from([1, 1, 2, 1]), Int32Array.from([5, 5, 5, 6]), 4, 0), 2);
+});
+
+test('density is drawn for too many cameras in sight, or for cameras too close to tell apart', () => {
+  // cameras(n, columns, spacing): a lattice of n, in a 300 x 300 plot of one pixel a unit.
+  const cameras = (n, columns, spacing) => [Int32Array.from({ length: n }, (_, i) => 10 + (i % columns) * spacing),
+    Int32Array.from({ length: n }, (_, i) => 10 + Math.floor(i / columns) * spacing)];
+  const dense = ([xs, ys]) => map.drawsDensity(map.densityGrid(xs, ys, xs.length, { cx: 150, cy: 150, scale: 1 }, 300, 300, 3));
+  const cases = [
+    // n, columns, spacing in pixels, drawn as density
+    [150, 15, 20, false],  // each marker on its own
+    [150, 15, 1, true],    // a blob of 15 x 10 pixels
+    [150, 1, 0, true],     // all at one place
+    [99, 1, 0, false],     // too few to be more than a few markers
+    [3025, 55, 5, true],   // more than can be drawn one by one
+  ];
+  for (const [n, columns, spacing, expected] of cases) assert.equal(dense(cameras(n, columns, spacing)), expected, `${n} ${spacing} apart`);
 });
 
 test('picking: the nearest camera within reach, by x and y', () => {

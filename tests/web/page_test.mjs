@@ -259,6 +259,10 @@ try {
   await page.waitForTimeout(100);
   check('0 fits all 7 cameras in; + zooms in to fewer; 0 again fits them all', all === 7 && zoomed < 7 && (await inView()) === 7,
     `${all}, ${zoomed}`);
+  // Every camera comes within reach of the cross by the arrows' steps, as "dock 3" does here.
+  for (const key of [...Array(4).fill('ArrowRight'), ...Array(4).fill('ArrowDown'), 'Enter']) await page.keyboard.press(key);
+  details = await b.text('#camera-details');
+  check('from there, four steps right and four down, Enter picks "dock 3"', /"dock 3"/.test(details), details);
   await tabTo('misses');
   const market = await b.text('#misses li:nth-child(2)');
   check('the findings: the second is line 16, its line with the column marked, and why',
@@ -416,6 +420,7 @@ try {
     got = await b.download(() => page.click('#save-utf8'));
     sameBytes(`${label}: the converted list is the ${tool} result`, got.bytes, fixed);
     check(`${label}: it is named ${got.name}`, got.name === path.basename(file, '.txt') + '-utf8.txt', got.name);
+    await b.exportsWhatBrivelCheckPrints(`${label}, converted`, got.name, fixed, false);
     await b.setWindows(true);
     sameBytes(`${label}: with Windows line ends, the Windows program's on it`, (await b.download()).bytes, windows(fixed));
     check(`${label}: the note stays`, (await b.text('#verdict-words')) === note);
@@ -439,9 +444,9 @@ try {
   const last = await b.text('#misses li:last-child');
   check('scrolled to its end, the list shows the last finding', /line 277778,/.test(last) && /"near 249999"/.test(last), last);
   await page.fill('#misses-filter', 'odd');
-  await page.waitForFunction(() => /of/.test(document.querySelector('#misses-section .count').textContent));
-  check('filtered by "odd": 250 of them', (await b.text('#misses-section .count')) === '250 of 100,000 findings');
+  // Exported at once, while the filter is still being typed: the export waits for it.
   got = await b.download(() => page.click('#misses-export'));
+  check('filtered by "odd": 250 of them', (await b.text('#misses-section .count')) === '250 of 100,000 findings');
   // brivel-check's findings (three lines each) on the lines the filter keeps, then its summary.
   const checkedLarge = printed('large.txt', large, false).toString('latin1').split('\n');
   const kept = [];
@@ -567,15 +572,19 @@ try {
   if (screenshot) console.log(`screenshot: ${narrow}`);
   const layout = await b.page.evaluate(() => {
     const map = document.getElementById('map').getBoundingClientRect();
-    const ticks = [...document.querySelectorAll('#map .tick')].map((tick) => {
-      const box = tick.getBoundingClientRect();
+    const labels = [...document.querySelectorAll('#map .tick, #map .axis-name')];
+    const boxes = labels.map((label) => label.getBoundingClientRect());
+    const apart = (a, b) => a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+    const ticks = labels.map((tick, i) => {
+      const box = boxes[i];
       return { text: tick.textContent, size: parseFloat(getComputedStyle(tick).fontSize),
-        inside: box.left >= map.left && box.right <= map.right && box.top >= map.top && box.bottom <= map.bottom };
+        inside: box.left >= map.left && box.right <= map.right && box.top >= map.top && box.bottom <= map.bottom,
+        alone: boxes.every((other, k) => k === i || apart(box, other)) };
     });
     return { ticks, width: document.documentElement.scrollWidth };
   });
-  check('the tick labels are legible (12 px or more) and whole, inside the map',
-    layout.ticks.length >= 6 && layout.ticks.every((t) => t.size >= 12 && t.inside), JSON.stringify(layout.ticks));
+  check('the tick labels and axis names are legible (12 px or more) and whole, inside the map, none over another',
+    layout.ticks.length >= 8 && layout.ticks.every((t) => t.size >= 12 && t.inside && t.alone), JSON.stringify(layout.ticks));
   check('nothing is wider than the screen', layout.width <= 390, `${layout.width} px`);
   await audit(b.page, 'at 390 px');
   check('no error on the page at 390 px', b.errors.length === 0, b.errors.join('; '));
