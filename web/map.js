@@ -22,11 +22,17 @@ const MAP_FONT = '12px system-ui, sans-serif';
 const MAP_SCALE_LIMITS = [1e-10, 100];
 
 // About `count` round steps between lo and hi, at least 1 apart (the list's
-// numbers are whole): 1, 2 or 5 times a power of ten.
+// numbers are whole): 1, 2 or 5 times a power of ten. At least two ticks
+// where two whole numbers lie between, so that the scale can be read.
 function ticks(lo, hi, count) {
   const raw = Math.max((hi - lo) / Math.max(count, 1), 1);
   const power = Math.pow(10, Math.floor(Math.log10(raw)));
-  const step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= raw * (1 - 1e-12));
+  let step = [1, 2, 5, 10].map((m) => m * power).find((s) => s >= raw * (1 - 1e-12));
+  while (step > 1 && Math.floor(hi / step) - Math.ceil(lo / step) < 1) {
+    // The next round step down: 10 to 5, 5 to 2, 2 to 1 (times the power).
+    const lead = Math.round(step / Math.pow(10, Math.floor(Math.log10(step) + 1e-9)));
+    step = lead === 5 ? (step * 2) / 5 : step / 2;
+  }
   const values = [];
   for (let n = Math.ceil(lo / step); n * step <= hi; ++n) values.push(n * step);
   return { values, step };
@@ -304,6 +310,8 @@ class CameraMap {
     const x = ticks(xLeft, xRight, Math.max(2, Math.floor(plotWidth / (widest + 24))));
     const xLabels = tickLabels(x.values, x.step);
     const labels = [];
+    let xLabelEnd = -Infinity;  // where the last x label shown ends
+    let yLabelAt = -Infinity;   // where the last y label shown stands
     g.strokeStyle = colour('--map-grid');
     g.lineWidth = 1;
     g.beginPath();
@@ -311,14 +319,24 @@ class CameraMap {
       const sx = left + toScreen(this.view, plotWidth, plotHeight, value, 0)[0];
       g.moveTo(Math.round(sx) + 0.5, top);
       g.lineTo(Math.round(sx) + 0.5, top + plotHeight);
+      // A label by the canvas's edge is moved in to be whole, unless it then meets the one before.
       const half = this.measure.measureText(xLabels[i]).width / 2;
-      if (sx - half >= 0 && sx + half <= width) labels.push(['x', sx, top + plotHeight + 4, xLabels[i]]);
+      const at = Math.min(Math.max(sx, half), width - half);
+      if (at - half >= xLabelEnd + 8) {
+        labels.push(['x', at, top + plotHeight + 4, xLabels[i]]);
+        xLabelEnd = at + half;
+      }
     });
     y.values.forEach((value, i) => {
       const sy = top + toScreen(this.view, plotWidth, plotHeight, 0, value)[1];
       g.moveTo(left, Math.round(sy) + 0.5);
       g.lineTo(left + plotWidth, Math.round(sy) + 0.5);
-      if (sy >= top + 6 && sy <= top + plotHeight - 6) labels.push(['y', left - 6, sy, yLabels[i]]);
+      // Likewise, a label by the plot's top or bottom is moved in to be whole.
+      const at = Math.min(Math.max(sy, top + 6), top + plotHeight - 6);
+      if (Math.abs(at - yLabelAt) >= 14) {
+        labels.push(['y', left - 6, at, yLabels[i]]);
+        yLabelAt = at;
+      }
     });
     g.stroke();
     this.showLabels(labels, box);

@@ -22,6 +22,7 @@ test('tick labels are short whatever the numbers: separators, then SI suffixes',
     [1234000, 1236000, 4, ['1.2340M', '1.2345M', '1.2350M', '1.2355M', '1.2360M']],
     [20000, 30000, 2, ['20k', '25k', '30k']],
     [0.2, 3.7, 10, ['1', '2', '3']],  // numbers are whole: never a step below 1
+    [100, 1200, 2, ['500', '1,000']],  // two ticks at least, where a step of 1,000 would give one
   ];
   for (const [lo, hi, count, labels] of cases) {
     const { values, step } = map.ticks(lo, hi, count);
