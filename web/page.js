@@ -264,8 +264,9 @@ async function convert() {
   if (!spare) spare = new Worker(workerUrl);
 }
 
+// Stops the conversion under way (or the change of a list to UTF-8 before it), if any.
 function cancel() {
-  if (!worker || $('progress-row').hidden) return;
+  if ($('progress-row').hidden) return;
   stop();
   ++conversions;
   showStatus(`Cancelled: ${current.name} was not converted.`);
@@ -362,14 +363,20 @@ async function convertAsUtf8() {
       'nothing else. What follows is what brivel gives for the list saved as UTF-8 without a BOM ' +
       `(as after sed '1s/^\\xEF\\xBB\\xBF//' ${name} > ${utf8Name(name)}).`;
   } else {
-    showStatus(`Converting ${name} from UTF-16 to UTF-8…`);
+    // With the bar and Cancel, as a conversion: a list of many megabytes takes seconds.
+    stop();
+    const run = ++conversions;
+    const stale = () => run !== conversions;
+    const words = `Converting ${name} from UTF-16 to UTF-8…`;
+    showStatus(words, 0);
     let converted;
     try {
-      converted = await utf16ToUtf8(input);
+      converted = await utf16ToUtf8(input, (done) => showStatus(words, done / Math.max(input.size, 1)), stale);
     } catch (error) {
-      showStatus(`Could not convert ${name} to UTF-8: ${error.message}`);
+      if (!stale()) showStatus(`Could not convert ${name} to UTF-8: ${error.message}`);
       return;
     }
+    if (!converted) return;  // cancelled, or another list taken meanwhile
     fixed = converted.blob;
     note = `The page converted ${name} from UTF-16 (${converted.endian}${converted.mark ? ', with a byte-order mark, which it dropped' : ''}) ` +
       `to UTF-8: ${bytes(input.size)} became ${bytes(fixed.size)}, the same text. What follows is what brivel gives ` +
@@ -381,9 +388,10 @@ async function convertAsUtf8() {
 
 const utf8Name = (name) => `${name.replace(/\.[^./\\]*$/, '') || 'cameras'}-utf8.txt`;
 
-// UTF-16 text as UTF-8, decoded a part at a time so that the page is never held up for long.
-// The byte order is its byte-order mark's, or where the NUL bytes of ASCII characters stand.
-async function utf16ToUtf8(blob) {
+// UTF-16 text as UTF-8, decoded a part at a time so that the page is never held up for long;
+// null once `stale()`. The byte order is its byte-order mark's, or where the NUL bytes of ASCII
+// characters stand. progress(bytes) says how far it is.
+async function utf16ToUtf8(blob, progress, stale) {
   const head = new Uint8Array(await blob.slice(0, 64).arrayBuffer());
   const mark = (head[0] === 0xff && head[1] === 0xfe) || (head[0] === 0xfe && head[1] === 0xff);
   let bigEndian = head[0] === 0xfe && head[1] === 0xff;
@@ -397,11 +405,17 @@ async function utf16ToUtf8(blob) {
   const encoder = new TextEncoder();
   const parts = [];
   const reader = blob.stream().getReader();
-  for (;;) {
+  for (let read = 0; ;) {
     const { done, value } = await reader.read();
     parts.push(encoder.encode(decoder.decode(done ? undefined : value, { stream: !done })));
     if (done) break;
+    read += value.length;
+    progress(read);
     await new Promise((resolve) => setTimeout(resolve, 0));
+    if (stale()) {
+      reader.cancel();
+      return null;
+    }
   }
   return { blob: new Blob(parts), mark, endian: bigEndian ? 'big-endian' : 'little-endian', iconv: label.toUpperCase() };
 }
