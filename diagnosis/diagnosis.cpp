@@ -375,6 +375,7 @@ void Diagnosis::end_line() {
 
 void Diagnosis::finish(const CtrlZStop& ctrl_z) {
   static const char kNothing = '\0';
+  stopped_at_ctrl_z_ = ctrl_z.stopped;
   if (cut_pending_) settle_cut(&kNothing, 0);
   if (ctrl_z.stopped && ctrl_z.text_after) {
     words_.clear();
@@ -391,7 +392,7 @@ void Diagnosis::finish(const CtrlZStop& ctrl_z) {
 
 Verdict Diagnosis::verdict() const {
   if (whole_ != Verdict::kCameraList) return whole_;
-  if (input_offset_ == 0 && counts_.findings == 0) return Verdict::kEmpty;
+  if (input_offset_ == 0 && counts_.findings == 0 && !stopped_at_ctrl_z_) return Verdict::kEmpty;
   if (counts_.cameras > 0) return Verdict::kCameraList;
   return line_findings_ > 0 ? Verdict::kOnlyNearMisses : Verdict::kNoCameraLines;
 }

@@ -61,6 +61,7 @@ class Diagnosis : public cli::PieceObserver {
   bool quiet_ = false;                    // the input is no text list: no more words per line
   Verdict whole_ = Verdict::kCameraList;  // UTF-16, binary or a byte-order mark, once found
   std::size_t line_findings_ = 0;         // all but a Ctrl-Z's
+  bool stopped_at_ctrl_z_ = false;        // so the input held bytes, though maybe no text
 
   // The current line.
   std::size_t line_ = 1;

@@ -468,6 +468,8 @@ TEST(Diagnosis, TellsWhatTheListIsAndWhereNearMissesStand) {
       }
     }
   }
+  // A list of one Ctrl-Z is not empty, though the Windows program reads no text in it.
+  EXPECT_EQ(diagnose("\x1a", true, 2).verdict, Verdict::kNoCameraLines);
 }
 
 TEST(Diagnosis, ExcerptIsAWindowAroundTheColumn) {
