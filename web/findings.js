@@ -113,10 +113,13 @@ class FindingsList {
   }
 
   // The export: what brivel-check prints for the list, in its format (each finding with its
-  // line and caret, then `summary`); with a filter, of the findings it keeps, once it is applied.
-  // The findings are taken when it starts: a filter typed meanwhile changes nothing in it.
+  // line and caret, then `summary`); with a filter, of the findings it keeps, once it is applied
+  // (a filter typed after that changes nothing in it). Null if another list's findings came
+  // meanwhile.
   async exportBlob(summary) {
+    const source = this.source;
     await this.settled();
+    if (this.source !== source) return null;
     const texts = this.shown.length > 0 ? this.source.texts(this.shown) : [];
     const out = new Uint8Array(texts.reduce((sum, text) => sum + text.length, 0));
     let at = 0;

@@ -9,11 +9,12 @@
 
 const MAP_DETAIL_LIMIT = 3000;  // cameras in sight beyond which density is drawn
 const MAP_DENSITY_CELL = 3;     // CSS pixels on a side
-// A marker covers about a square of 3 x 3 density cells: where the cameras in sight are, on
-// average, more than two to such a square, most markers would be drawn over others.
+// A marker covers about a square of 3 x 3 density cells: where the cells that hold cameras are,
+// on average, more than two to such a square, most markers would be drawn over others. Cameras
+// at one place are one marker, and one cell.
 const MAP_MARKER_CELLS = 3;
 const MAP_BUNCHED = 2;
-const MAP_BUNCHED_MIN = 100;    // fewer cameras are drawn one by one, however close
+const MAP_BUNCHED_MIN = 20;     // cells of cameras; fewer are drawn one by one, however close
 const MAP_WEDGE_RADIUS = 30;    // CSS pixels: the list's units say nothing of a camera's reach
 const MAP_ARROW_LENGTH = 22;
 const MAP_PICK_RADIUS = 16;
@@ -101,7 +102,8 @@ function panView(view, dx, dy) {
   return { cx: view.cx - dx / view.scale, cy: view.cy + dy / view.scale, scale: view.scale };
 }
 
-// How many cameras fall in each cell of `cell` CSS pixels of the plot, and how many are in sight.
+// How many cameras fall in each cell of `cell` CSS pixels of the plot, how many are in sight,
+// and how many cells hold one or more.
 function densityGrid(xs, ys, count, view, width, height, cell) {
   const columns = Math.ceil(width / cell);
   const rows = Math.ceil(height / cell);
@@ -111,15 +113,17 @@ function densityGrid(xs, ys, count, view, width, height, cell) {
   const perCell = view.scale / cell;
   let inView = 0;
   let largest = 0;
+  let occupied = 0;
   for (let i = 0; i < count; ++i) {
     const column = Math.floor((xs[i] - left) * perCell);
     const row = Math.floor((top - ys[i]) * perCell);
     if (column < 0 || column >= columns || row < 0 || row >= rows) continue;
     const n = ++counts[row * columns + column];
     if (n > largest) largest = n;
+    occupied += n === 1 ? 1 : 0;
     ++inView;
   }
-  return { columns, rows, counts, largest, inView };
+  return { columns, rows, counts, largest, inView, occupied };
 }
 
 // How many squares of k x k cells of the grid hold a camera: about how many markers of
@@ -143,7 +147,7 @@ function occupiedSquares(grid, k) {
 // or so close together that their markers would be one blob.
 function drawsDensity(grid) {
   if (grid.inView > MAP_DETAIL_LIMIT) return true;
-  return grid.inView >= MAP_BUNCHED_MIN && grid.inView > MAP_BUNCHED * occupiedSquares(grid, MAP_MARKER_CELLS);
+  return grid.occupied >= MAP_BUNCHED_MIN && grid.occupied > MAP_BUNCHED * occupiedSquares(grid, MAP_MARKER_CELLS);
 }
 
 // How many of the cameras stand where camera i does: markers drawn one over another.
@@ -339,7 +343,13 @@ class CameraMap {
       }
     });
     g.stroke();
-    this.showLabels(labels, box);
+    // Where labels as long as a zoom near 2,000,000,000 makes them leave one in sight, the axis's
+    // name says how far apart its grid lines are.
+    const named = (axis, step) => {
+      const shown = labels.filter(([a]) => a === axis).length;
+      return shown >= 2 ? axis : `${axis} (grid ${tickLabels([step], step)[0]})`;
+    };
+    this.showLabels(labels, box, named('x', x.step), named('y', y.step));
 
     // The cameras, clipped to the plot.
     g.save();
@@ -475,8 +485,9 @@ class CameraMap {
     return true;
   }
 
-  // The tick labels as elements over the canvas, reused from one drawing to the next.
-  showLabels(labels, box) {
+  // The tick labels and the axes' names as elements over the canvas, reused from one drawing to
+  // the next.
+  showLabels(labels, box, xName, yName) {
     while (this.ticks.children.length < labels.length + 2) this.ticks.append(document.createElement('span'));
     const spans = [...this.ticks.children];
     labels.forEach(([axis, sx, sy, text], i) => {
@@ -487,8 +498,8 @@ class CameraMap {
       span.style.right = axis === 'y' ? `${box.width - sx}px` : '';
       span.style.top = `${sy}px`;
     });
-    const names = [['x', 'axis-name x', `${box.left + box.plotWidth / 2}px`, `${box.top + box.plotHeight + 19}px`],
-      ['y', 'axis-name y', '4px', '4px']];
+    const names = [[xName, 'axis-name x', `${box.left + box.plotWidth / 2}px`, `${box.top + box.plotHeight + 19}px`],
+      [yName, 'axis-name y', '4px', '4px']];
     names.forEach(([text, className, leftAt, topAt], k) => {
       const span = spans[labels.length + k];
       span.className = className;

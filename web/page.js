@@ -17,6 +17,7 @@ const columns = brivelColumns();
 // the page changed in it, if anything) }.
 let current = null;
 let worker = null;   // the pass under way, if any
+let change = null;   // the change of a list to UTF-8 under way, if any (a token)
 let output = null;   // the blocks of the last conversion, for the download: a promise of a Blob
 let cameras = null;  // its cameras, in typed arrays
 let result = null;   // what the last conversion found
@@ -171,6 +172,7 @@ const TOO_LARGE = 'A browser may not manage a list this large; the brivel progra
 
 async function convert() {
   if (!current) return;
+  change = null;  // a list taken, or converted again, supersedes a change to UTF-8 under way
   stop();
   output = null;
   const module = await wasmModule;
@@ -264,12 +266,18 @@ async function convert() {
   if (!spare) spare = new Worker(workerUrl);
 }
 
-// Stops the conversion under way (or the change of a list to UTF-8 before it), if any.
+// Stops the conversion under way, or the change of a list to UTF-8 (which leaves the list's
+// result as it is, the download's pass included), if any.
 function cancel() {
   if ($('progress-row').hidden) return;
-  stop();
-  ++conversions;
-  showStatus(`Cancelled: ${current.name} was not converted.`);
+  if (change) {
+    change = null;
+    showStatus(`Cancelled: ${current.name} was not changed to UTF-8.`);
+  } else {
+    stop();
+    ++conversions;
+    showStatus(`Cancelled: ${current.name} was not converted.`);
+  }
   document.body.dataset.cancelled = Number(document.body.dataset.cancelled || 0) + 1;
   $('choose').focus();
 }
@@ -341,10 +349,9 @@ function showVerdict(found) {
   $('ctrl-z-note').textContent = ctrlZ ? `Line ${ctrlZ.line}, column ${ctrlZ.column}: ${ctrlZ.reason}.` : '';
 }
 
-const PASTED = 'pasted.txt';  // the name of the paste box's text
-
-function take(input, name, note = '') {
-  current = { input, name, note };
+// `pasted`: the text is the paste box's.
+function take(input, name, note = '', pasted = false) {
+  current = { input, name, note, pasted };
   convert();
 }
 
@@ -358,25 +365,25 @@ async function convertAsUtf8() {
   if (result.verdict === 'utf8-byte-order-mark') {
     fixed = input.slice(3);
     // The paste box too, so that converting it again does not bring the mark back.
-    if (name === PASTED) $('paste').value = $('paste').value.replace(/^\uFEFF/, '');
+    if (current.pasted) $('paste').value = $('paste').value.replace(/^\uFEFF/, '');
     note = `The page dropped the byte-order mark (the 3 bytes EF BB BF) from the start of ${name} and changed ` +
       'nothing else. What follows is what brivel gives for the list saved as UTF-8 without a BOM ' +
       `(as after sed '1s/^\\xEF\\xBB\\xBF//' ${name} > ${utf8Name(name)}).`;
   } else {
     // With the bar and Cancel, as a conversion: a list of many megabytes takes seconds.
-    stop();
-    const run = ++conversions;
-    const stale = () => run !== conversions;
+    const mine = {};
+    change = mine;
+    const stale = () => change !== mine;
     const words = `Converting ${name} from UTF-16 to UTF-8…`;
     showStatus(words, 0);
     let converted;
     try {
-      converted = await utf16ToUtf8(input, (done) => showStatus(words, done / Math.max(input.size, 1)), stale);
+      converted = await utf16ToUtf8(input, (done) => !stale() && showStatus(words, done / Math.max(input.size, 1)), stale);
     } catch (error) {
       if (!stale()) showStatus(`Could not convert ${name} to UTF-8: ${error.message}`);
       return;
     }
-    if (!converted) return;  // cancelled, or another list taken meanwhile
+    if (!converted || stale()) return;  // cancelled, or another list taken meanwhile
     fixed = converted.blob;
     note = `The page converted ${name} from UTF-16 (${converted.endian}${converted.mark ? ', with a byte-order mark, which it dropped' : ''}) ` +
       `to UTF-8: ${bytes(input.size)} became ${bytes(fixed.size)}, the same text. What follows is what brivel gives ` +
@@ -428,7 +435,7 @@ $('file').addEventListener('change', (event) => {
   event.target.value = '';
 });
 $('example').addEventListener('click', () => take(new Blob([fromBase64(BRIVEL_EXAMPLE_BASE64)]), 'cameras.txt'));
-$('convert-paste').addEventListener('click', () => take(new Blob([$('paste').value]), PASTED));
+$('convert-paste').addEventListener('click', () => take(new Blob([$('paste').value]), 'pasted.txt', '', true));
 $('windows').addEventListener('change', convert);
 $('cancel').addEventListener('click', cancel);
 document.addEventListener('keydown', (event) => {
@@ -468,7 +475,8 @@ $('download').addEventListener('click', () => {
 
 $('misses-export').addEventListener('click', async () => {
   const name = entName(current.name).replace(/\.ent$/, '-check.txt');
-  saveAs(await findings.exportBlob(result.summary), name);
+  const blob = await findings.exportBlob(result.summary);
+  if (blob) saveAs(blob, name);
 });
 $('as-utf8').addEventListener('click', convertAsUtf8);
 $('save-utf8').addEventListener('click', () => saveAs(current.input, current.name));

@@ -71,12 +71,16 @@ test('density is drawn for too many cameras in sight, or for cameras too close t
   const cases = [
     // n, columns, spacing in pixels, drawn as density
     [150, 15, 20, false],  // each marker on its own
-    [150, 15, 1, true],    // a blob of 15 x 10 pixels
-    [150, 1, 0, true],     // all at one place
-    [99, 1, 0, false],     // too few to be more than a few markers
+    [400, 20, 2, true],    // a blob of 40 x 40 pixels
+    [150, 1, 0, false],    // all at one place: one marker
+    [25, 5, 1, false],     // too few to be more than a small blob
     [3025, 55, 5, true],   // more than can be drawn one by one
   ];
   for (const [n, columns, spacing, expected] of cases) assert.equal(dense(cameras(n, columns, spacing)), expected, `${n} ${spacing} apart`);
+  // 100 at one place and 60 far apart: markers, the 100 as one.
+  const [stackX, stackY] = cameras(100, 1, 0);
+  const [apartX, apartY] = cameras(60, 6, 45);
+  assert.equal(dense([Int32Array.from([...stackX, ...apartX]), Int32Array.from([...stackY, ...apartY])]), false);
 });
 
 test('picking: the nearest camera within reach, by x and y', () => {
