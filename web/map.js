@@ -1,10 +1,12 @@
 // The map: every camera seen from above (+y up), on a canvas. Near enough,
 // each is a marker at (x, y) with an arrow for its yaw and a wedge for its fov;
-// where more cameras are in sight than can be told apart, their density is
-// drawn instead, as it is where their markers would be one blob. Lines meant as cameras but skipped are drawn where their x
-// and y put them, when they are few enough in sight to tell apart. It pans by drag and arrow keys and zooms by wheel, pinch and
-// + and -. The first half of this file is arithmetic (ticks, their labels, the
-// view, density), which tests/web/page_logic_test.mjs runs under node.
+// where more cameras are in sight than can be drawn one by one, or their
+// markers would be one blob, their density is drawn instead. Lines meant as
+// cameras but skipped are drawn where their x and y put them, when they are
+// few enough in sight to tell apart. It pans by drag and arrow keys and zooms
+// by wheel, pinch and + and -. The first half of this file is arithmetic
+// (ticks, their labels, the view, density), which
+// tests/web/page_logic_test.mjs runs under node.
 'use strict';
 
 const MAP_DETAIL_LIMIT = 3000;  // cameras in sight beyond which density is drawn

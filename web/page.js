@@ -378,12 +378,12 @@ async function convertAsUtf8() {
     showStatus(words, 0);
     let converted;
     try {
-      converted = await utf16ToUtf8(input, (done) => !stale() && showStatus(words, done / Math.max(input.size, 1)), stale);
+      converted = await utf16ToUtf8(input, (done) => showStatus(words, done / Math.max(input.size, 1)), stale);
     } catch (error) {
       if (!stale()) showStatus(`Could not convert ${name} to UTF-8: ${error.message}`);
       return;
     }
-    if (!converted || stale()) return;  // cancelled, or another list taken meanwhile
+    if (!converted) return;  // cancelled, or another list taken meanwhile
     fixed = converted.blob;
     note = `The page converted ${name} from UTF-16 (${converted.endian}${converted.mark ? ', with a byte-order mark, which it dropped' : ''}) ` +
       `to UTF-8: ${bytes(input.size)} became ${bytes(fixed.size)}, the same text. What follows is what brivel gives ` +
@@ -396,7 +396,7 @@ async function convertAsUtf8() {
 const utf8Name = (name) => `${name.replace(/\.[^./\\]*$/, '') || 'cameras'}-utf8.txt`;
 
 // UTF-16 text as UTF-8, decoded a part at a time so that the page is never held up for long;
-// null once `stale()`. The byte order is its byte-order mark's, or where the NUL bytes of ASCII
+// null if `stale()` after any wait. The byte order is its byte-order mark's, or where the NUL bytes of ASCII
 // characters stand. progress(bytes) says how far it is.
 async function utf16ToUtf8(blob, progress, stale) {
   const head = new Uint8Array(await blob.slice(0, 64).arrayBuffer());
@@ -414,15 +414,15 @@ async function utf16ToUtf8(blob, progress, stale) {
   const reader = blob.stream().getReader();
   for (let read = 0; ;) {
     const { done, value } = await reader.read();
+    if (stale()) {
+      reader.cancel();
+      return null;
+    }
     parts.push(encoder.encode(decoder.decode(done ? undefined : value, { stream: !done })));
     if (done) break;
     read += value.length;
     progress(read);
     await new Promise((resolve) => setTimeout(resolve, 0));
-    if (stale()) {
-      reader.cancel();
-      return null;
-    }
   }
   return { blob: new Blob(parts), mark, endian: bigEndian ? 'big-endian' : 'little-endian', iconv: label.toUpperCase() };
 }
