@@ -1,4 +1,4 @@
-// Bytes handled a word at a time rather than one by one: four or eight bytes
+// Bytes handled a word at a time rather than one by one: eight bytes
 // as the lanes of an integer (the byte at the lowest address in the lowest
 // lane, on every machine), and 64 bytes as a bit mask. Lines, and the names
 // and numbers in them, are short and of lengths that change from one to the
@@ -25,12 +25,6 @@ inline std::uint64_t load_eight_lanes(const char* bytes) {
   return std::uint64_t{b[0]} | std::uint64_t{b[1]} << 8 | std::uint64_t{b[2]} << 16 |
          std::uint64_t{b[3]} << 24 | std::uint64_t{b[4]} << 32 | std::uint64_t{b[5]} << 40 |
          std::uint64_t{b[6]} << 48 | std::uint64_t{b[7]} << 56;
-}
-
-inline std::uint32_t load_four_lanes(const char* bytes) {
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-  return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
-         std::uint32_t{b[3]} << 24;
 }
 
 // The lowest lane at the lowest address, likewise.

@@ -67,21 +67,12 @@ class Avx2Window {
 
   // The same for a byte equal to `a` or `b`.
   BRIVEL_AVX2_CODE std::size_t first_byte_equal_to_any(char a, char b, std::size_t from = 0) const {
-    return first_byte_equal_to_any(a, b, b, from);
-  }
-
-  // The same for a byte equal to `a`, `b` or `c`.
-  BRIVEL_AVX2_CODE std::size_t first_byte_equal_to_any(char a, char b, char c,
-                                                       std::size_t from) const {
     const __m256i first = _mm256_set1_epi8(a);
     const __m256i second = _mm256_set1_epi8(b);
-    const __m256i third = _mm256_set1_epi8(c);
-    const __m256i low = _mm256_or_si256(
-        _mm256_or_si256(_mm256_cmpeq_epi8(low_, first), _mm256_cmpeq_epi8(low_, second)),
-        _mm256_cmpeq_epi8(low_, third));
-    const __m256i high = _mm256_or_si256(
-        _mm256_or_si256(_mm256_cmpeq_epi8(high_, first), _mm256_cmpeq_epi8(high_, second)),
-        _mm256_cmpeq_epi8(high_, third));
+    const __m256i low =
+        _mm256_or_si256(_mm256_cmpeq_epi8(low_, first), _mm256_cmpeq_epi8(low_, second));
+    const __m256i high =
+        _mm256_or_si256(_mm256_cmpeq_epi8(high_, first), _mm256_cmpeq_epi8(high_, second));
     return lowest_bit_from(join(_mm256_movemask_epi8(low), _mm256_movemask_epi8(high)), from);
   }
 

@@ -67,14 +67,6 @@ class PortableWindow {
     });
   }
 
-  // The same for a byte equal to `a`, `b` or `c`.
-  std::size_t first_byte_equal_to_any(char a, char b, char c, std::size_t from) const {
-    return first_lane(from, [a, b, c](std::uint64_t word) {
-      return zero_lanes(word ^ every_lane(a)) | zero_lanes(word ^ every_lane(b)) |
-             zero_lanes(word ^ every_lane(c));
-    });
-  }
-
  private:
   static constexpr std::uint64_t kHigh = 0x8080808080808080;
   static constexpr std::uint64_t kLow = ~kHigh;

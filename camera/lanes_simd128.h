@@ -64,17 +64,10 @@ class Simd128Window {
 
   // The same for a byte equal to `a` or `b`.
   std::size_t first_byte_equal_to_any(char a, char b, std::size_t from = 0) const {
-    return first_byte_equal_to_any(a, b, b, from);
-  }
-
-  // The same for a byte equal to `a`, `b` or `c`.
-  std::size_t first_byte_equal_to_any(char a, char b, char c, std::size_t from) const {
     std::uint64_t found = 0;
     for (int i = 0; i < 4; ++i) {
-      const v128_t equal =
-          wasm_v128_or(wasm_v128_or(wasm_i8x16_eq(chunks_[i], wasm_i8x16_splat(a)),
-                                    wasm_i8x16_eq(chunks_[i], wasm_i8x16_splat(b))),
-                       wasm_i8x16_eq(chunks_[i], wasm_i8x16_splat(c)));
+      const v128_t equal = wasm_v128_or(wasm_i8x16_eq(chunks_[i], wasm_i8x16_splat(a)),
+                                        wasm_i8x16_eq(chunks_[i], wasm_i8x16_splat(b)));
       found |= std::uint64_t{static_cast<std::uint16_t>(wasm_i8x16_bitmask(equal))} << (16 * i);
     }
     return lowest_bit_from(found, from);

@@ -68,12 +68,6 @@ class Sse2Window {
     return lowest_bit_from(equal_to_any(a, b), from);
   }
 
-  // The same for a byte equal to `a`, `b` or `c`.
-  BRIVEL_SSE2_CODE std::size_t first_byte_equal_to_any(char a, char b, char c,
-                                                       std::size_t from) const {
-    return lowest_bit_from(equal_to_any(a, b) | equal_to_any(c, c), from);
-  }
-
  private:
   BRIVEL_SSE2_CODE std::uint64_t equal_to_any(char a, char b) const {
     const __m128i first = _mm_set1_epi8(a);

@@ -5,30 +5,13 @@
 
 #include "camera/kernel.h"
 #include "camera/padded_text.h"
+#include "camera/text_bytes.h"
 #include "camera/usual_layout.h"
 
 namespace camera {
 namespace {
 
 // ---- The rules, for any text --------------------------------------------------
-
-using usual_layout::is_space;
-
-bool is_digit(char c) {
-  return static_cast<unsigned char>(c - '0') < 10;
-}
-
-const char* skip_space(const char* p, const char* end) {
-  while (p != end && is_space(*p)) ++p;
-  return p;
-}
-
-// The first `c` from `p` on, or `end`. Names can be long, and memchr looks at
-// many bytes a step where a loop per byte is slow.
-const char* find_byte(const char* p, const char* end, char c) {
-  const void* found = std::memchr(p, c, static_cast<std::size_t>(end - p));
-  return found != nullptr ? static_cast<const char*>(found) : end;
-}
 
 using Expected = StopPoint::Expected;
 
@@ -140,7 +123,6 @@ int match_with(PaddedText text, CameraRecord& record, bool rules_too) {
   if (text.size() > kPieceCapacity) text = text.first(kPieceCapacity);
   const Window first(text.data());
   if (rules_too) return usual_layout::match_line(first, text, record);
-  if (text.size() == 0 || text.data()[0] != '"') return kUnusual;
   return usual_layout::match(first, text, record);
 }
 

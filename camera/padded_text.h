@@ -34,11 +34,8 @@ class PaddedText {
  public:
   const char* data() const { return bytes_; }
   std::size_t size() const { return size_; }
-  std::string_view view() const { return {bytes_, size_}; }
   // The first `length` bytes (at most size()): the room after them is larger.
   PaddedText first(std::size_t length) const { return {bytes_, length}; }
-  // The bytes from `offset` (at most size()) on, with the same room after them.
-  PaddedText after(std::size_t offset) const { return {bytes_ + offset, size_ - offset}; }
 
  private:
   PaddedText(const char* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
@@ -56,7 +53,6 @@ class PaddedText {
 template <std::size_t Capacity>
 class PaddedStorage {
  public:
-  static constexpr std::size_t kCapacity = Capacity;
   char* data() { return bytes_; }
   // The bytes from `start` to `end`, where start <= end <= Capacity.
   PaddedText text(std::size_t start, std::size_t end) const {

@@ -26,6 +26,7 @@
 #include "camera/camera_record.h"
 #include "camera/line_matcher.h"
 #include "camera/padded_text.h"
+#include "camera/text_bytes.h"
 
 namespace camera {
 namespace usual_layout {
@@ -320,10 +321,6 @@ int match(const Window& first, PaddedText text, CameraRecord& record) {
   bool line_ends;
   RecordSink sink(record, line_ends);
   return find(first, text, sink);
-}
-
-inline bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // Any line that find() leaves: by the rules. A line that starts with anything

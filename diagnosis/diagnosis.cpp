@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "camera/text_bytes.h"
 #include "diagnosis/reasons.h"
 #include "diagnosis/utf8.h"
 
@@ -19,14 +20,9 @@ constexpr std::size_t kBinaryLookout = 4096;
 // More control bytes than this in a line, and it is no text.
 constexpr int kMostControlBytes = 3;
 
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::size_t skip_space(const char* text, std::size_t length) {
-  std::size_t at = 0;
-  while (at < length && is_space(text[at])) ++at;
-  return at;
+// The number of whitespace bytes `text` starts with.
+std::size_t leading_space(const char* text, std::size_t length) {
+  return static_cast<std::size_t>(camera::skip_space(text, text + length) - text);
 }
 
 bool is_comment(const char* text, std::size_t length, std::size_t first) {
@@ -223,7 +219,7 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   // line's quote, if it has one.
   const bool byte_order_mark = input_offset_ == 0 && starts_with(text, end, "\xEF\xBB\xBF");
   const std::size_t from = byte_order_mark ? 3 : 0;
-  const std::size_t first = from + skip_space(text + from, end - from);
+  const std::size_t first = from + leading_space(text + from, end - from);
   if (first == end || is_comment(text, end, first)) return;
 
   words_.clear();

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "camera/text_bytes.h"
 #include "diagnosis/utf8.h"
 
 namespace diagnosis {
@@ -14,13 +15,9 @@ using Expected = camera::StopPoint::Expected;
 constexpr std::string_view kKeys[] = {"x", "y", "z", "pitch", "yaw", "roll", "fov"};
 constexpr std::string_view kKeyOrder = "the keys come in the order x, y, z, pitch, yaw, roll, fov";
 
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
+using camera::is_digit;
+using camera::is_space;
+using camera::skip_space;
 
 bool is_letter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -32,11 +29,6 @@ bool is_hex_digit(char c) {
 
 char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-const char* skip_space(const char* p, const char* end) {
-  while (p != end && is_space(*p)) ++p;
-  return p;
 }
 
 const char* skip_letters(const char* p, const char* end) {

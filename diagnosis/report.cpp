@@ -190,6 +190,10 @@ std::string_view verdict_code(Verdict verdict) {
   return "unknown";
 }
 
+namespace {
+
+// `text` as the contents of a JSON string: control bytes escaped, and any
+// byte that is not part of well-formed UTF-8 as U+FFFD.
 void append_json_string(std::string& out, std::string_view text) {
   out += '"';
   for_each_character(text, [&](const char* p, std::size_t length, bool well_formed) {
@@ -216,6 +220,8 @@ void append_json_string(std::string& out, std::string_view text) {
   });
   out += '"';
 }
+
+}  // namespace
 
 void append_json(std::string& out, std::string_view file, const Finding& finding) {
   out += "{\"kind\":\"finding\",\"file\":";

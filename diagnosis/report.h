@@ -33,8 +33,4 @@ std::string_view verdict_code(Verdict verdict);
 void append_json(std::string& out, std::string_view file, const Finding& finding);
 void append_json_summary(std::string& out, const Totals& totals);
 
-// `text` as the contents of a JSON string: control bytes escaped, and any
-// byte that is not part of well-formed UTF-8 as U+FFFD.
-void append_json_string(std::string& out, std::string_view text);
-
 }  // namespace diagnosis

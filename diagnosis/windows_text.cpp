@@ -2,17 +2,13 @@
 
 #include <cstring>
 
+#include "camera/text_bytes.h"
+
 namespace diagnosis {
 namespace {
 
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-const char* find(const char* from, const char* end, char c) {
-  const void* found = std::memchr(from, c, static_cast<std::size_t>(end - from));
-  return found != nullptr ? static_cast<const char*>(found) : end;
-}
+using camera::find_byte;
+using camera::is_space;
 
 }  // namespace
 
@@ -68,7 +64,7 @@ cli::ReadResult WindowsTextSource::read_after_carriage_return(char* into) {
 }
 
 std::size_t WindowsTextSource::translate(char* bytes, std::size_t length, bool last) {
-  const char* const ctrl_z = find(bytes, bytes + length, kCtrlZ);
+  const char* const ctrl_z = find_byte(bytes, bytes + length, kCtrlZ);
   if (ctrl_z != bytes + length) {
     ctrl_z_.stopped = true;
     count_after_ctrl_z(ctrl_z + 1, static_cast<std::size_t>(bytes + length - (ctrl_z + 1)));
@@ -80,7 +76,7 @@ std::size_t WindowsTextSource::translate(char* bytes, std::size_t length, bool l
   std::size_t kept = 0;
   for (std::size_t at = 0; at < length;) {
     const auto carriage_return =
-        static_cast<std::size_t>(find(bytes + at, bytes + length, '\r') - bytes);
+        static_cast<std::size_t>(find_byte(bytes + at, bytes + length, '\r') - bytes);
     std::memmove(bytes + kept, bytes + at, carriage_return - at);
     kept += carriage_return - at;
     at = carriage_return;
@@ -102,7 +98,7 @@ void WindowsTextSource::count_after_ctrl_z(const char* bytes, std::size_t length
       ++ctrl_z_.lines_after;
       after_line_feed_ = false;
     }
-    const char* const line_feed = find(at, end, '\n');
+    const char* const line_feed = find_byte(at, end, '\n');
     // Once text has been seen, nothing more is to be learnt from a line's bytes.
     for (const char* c = at; c != line_feed && !ctrl_z_.text_after; ++c) {
       if (is_space(*c)) continue;

@@ -35,9 +35,6 @@ function characterEnd(bytes, at) {
   return end;
 }
 
-// The words of one finding for the export: "LINE:COLUMN: REASON".
-const findingLine = (entry) => `${entry.line}:${entry.column}: ${entry.reason}\n`;
-
 class FindingsList {
   // root holds the filter, the count, the rows and the export button (see index.html).
   constructor(root) {
