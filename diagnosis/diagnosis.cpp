@@ -160,9 +160,11 @@ void Diagnosis::piece(const char* text, std::size_t length, int items,
     line_has_camera_ = true;
     listener_.camera(record, line_);
     if (!quiet_) camera_piece(text, length, items, line_ends);
-  } else if (!continued_ && !quiet_) {
+  } else if ((!continued_ || blank_so_far_) && !quiet_) {
     // A later piece of a long line that is no camera line needs no word of
-    // its own: the word for the line, if any, was the first piece's.
+    // its own: the word for the line, if any, was the first piece's. But
+    // where the pieces before held only whitespace, this one is where the
+    // line's text starts, and brivel reads it as a line of its own.
     skipped_piece(text, length);
   }
   input_offset_ += length;
@@ -170,6 +172,7 @@ void Diagnosis::piece(const char* text, std::size_t length, int items,
     end_line();
   } else {
     keep_tail(text, length);
+    blank_so_far_ = blank_so_far_ && leading_space(text, length) == length;
     line_offset_ += length;
     line_characters_ += count_characters(text, length, utf8_pending_);
     continued_ = true;
@@ -184,7 +187,8 @@ void Diagnosis::camera_piece(const char* text, std::size_t length, int items, bo
            << std::int64_t{kPiece}
            << " bytes in pieces, each as a line of its own, and the piece that starts here is a "
               "camera line";
-    report(Reason::kCameraFromLaterPiece, text, length, 0);
+    // Marked where the camera's text starts, past any whitespace.
+    report(Reason::kCameraFromLaterPiece, text, length, leading_space(text, length));
   } else if (!cut && (line_ends || plain_camera_line(text, length, items))) {
     return;
   }
@@ -365,6 +369,7 @@ void Diagnosis::end_line() {
   line_characters_ = 0;
   utf8_pending_ = 0;
   continued_ = false;
+  blank_so_far_ = true;
   line_has_camera_ = false;
   tail_length_ = 0;
 }

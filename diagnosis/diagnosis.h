@@ -69,6 +69,7 @@ class Diagnosis : public cli::PieceObserver {
   std::size_t line_characters_ = 0;  // before the current piece
   int utf8_pending_ = 0;             // continuation bytes its last character still awaits
   bool continued_ = false;           // the current piece goes on with a line cut before it
+  bool blank_so_far_ = true;         // the pieces before the current one held only whitespace
   bool line_has_camera_ = false;
   bool line_default_fov_ = false;  // its first camera got the default fov
 

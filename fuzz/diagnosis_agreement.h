@@ -106,6 +106,11 @@ class Recorder : public diagnosis::Listener {
     }
     last_finding_line = f.line;
     lines_of_findings = std::max(lines_of_findings, f.line);
+    lines_with_findings.push_back(f.line);
+    if (quiet_from == 0 &&
+        (f.reason == diagnosis::Reason::kUtf16 || f.reason == diagnosis::Reason::kBinary)) {
+      quiet_from = f.line;
+    }
   }
   void camera(const camera::CameraRecord& record, std::size_t line) override {
     ++cameras;
@@ -117,6 +122,7 @@ class Recorder : public diagnosis::Listener {
   void line_ended(std::size_t line, diagnosis::LineOutcome outcome) override {
     if (line != ++lines_ended) note("lines ended out of order");
     skipped += outcome == diagnosis::LineOutcome::kSkipped;
+    if (outcome == diagnosis::LineOutcome::kSkipped) skipped_lines.push_back(line);
   }
   void note(const std::string& what) {
     if (wrong.empty()) wrong = what;
@@ -130,8 +136,37 @@ class Recorder : public diagnosis::Listener {
   std::size_t last_camera_line = 0;
   std::size_t lines_ended = 0;
   std::size_t skipped = 0;
+  std::vector<std::size_t> skipped_lines;
+  std::vector<std::size_t> lines_with_findings;  // in order
+  std::size_t quiet_from = 0;  // the line found to be UTF-16 or binary data, if any
   std::string wrong;
 };
+
+// The first line of `text` that brivel skips though it starts with a quote
+// after any whitespace, and that gets no word; 0 if none. (Once the list is
+// found to be UTF-16 or binary data, no more lines get one.)
+inline std::size_t unexplained_quoted_line(std::string_view text, const Recorder& recorder) {
+  std::size_t line = 1;
+  std::size_t start = 0;
+  for (const std::size_t skipped : recorder.skipped_lines) {
+    while (line < skipped && start < text.size()) {
+      start = std::min(text.find('\n', start), text.size()) + 1;
+      ++line;
+    }
+    std::size_t first = start;
+    // Whitespace, but not the line feed that ends the line.
+    while (first < text.size() && text[first] != '\n' &&
+           (text[first] == ' ' || (text[first] >= '\t' && text[first] <= '\r'))) {
+      ++first;
+    }
+    const bool quoted = first < text.size() && text[first] == '"';
+    const bool said = std::binary_search(recorder.lines_with_findings.begin(),
+                                         recorder.lines_with_findings.end(), skipped);
+    const bool quiet = recorder.quiet_from != 0 && recorder.quiet_from <= skipped;
+    if (quoted && !said && !quiet) return skipped;
+  }
+  return 0;
+}
 
 // Empty when the diagnosis of `input`, read in reads of `sizes`, agrees with
 // brivel; else what disagrees.
@@ -171,6 +206,9 @@ inline std::string disagreement(std::string_view input, const std::vector<std::s
   if (counts.cameras_with_default_fov != tee.default_fov) return "default fov miscounted";
   if (tee.wrong_ending) return "a line said to end with its last item goes on";
   if (counts.findings != recorder.findings) return "findings miscounted";
+  if (const std::size_t line = unexplained_quoted_line(text, recorder)) {
+    return "line " + std::to_string(line) + " starts with a quote, is skipped and gets no word";
+  }
   if (counts.cameras < lines - counts.skipped_lines) return "fewer cameras than camera lines";
   // A Ctrl-Z's finding may stand on the line after the last one read.
   if (recorder.lines_of_findings > lines + 1) return "a finding beyond the last line";

@@ -328,6 +328,16 @@ const Row kRows[] = {
          "a camera from the middle of a long line: brivel reads a line of more than 1023 bytes in "
          "pieces, each as a line of its own, and the piece that starts here is a camera line"),
       at(2, 34, Reason::kKeyTypo, "\"rol\" is not a key: roll= was expected after yaw=5")}},
+    {"a near miss after a piece of only whitespace: its piece is read as a line",
+     std::string(1023, ' ') + "\"a\" x=1 y=2\n",
+     kBoth,
+     {at(1, 1035, Reason::kMissingKey, "z is missing after y=2")}},
+    {"a camera after whitespace, marked where its text starts",
+     std::string(2000, ' ') + kCamera + "\n",
+     kBoth,
+     {at(1, 2001, Reason::kCameraFromLaterPiece,
+         "a camera from the middle of a long line: brivel reads a line of more than 1023 bytes in "
+         "pieces, each as a line of its own, and the piece that starts here is a camera line")}},
     {"1022 bytes and CR LF: one piece in Windows text",
      "\"a\" x=1 y=2" + std::string(1022 - 11, ' ') + "\r\n",
      kWindows,
