@@ -20,7 +20,7 @@ const char kHelp[] =
     "  --version       print the version and exit\n"
     "\n"
     "Exit status: 0 when there is no finding, 1 when there are findings, 2 when a\n"
-    "file cannot be read or the arguments are wrong.\n";
+    "file cannot be read, the output cannot be written or the arguments are wrong.\n";
 
 Options parse_options(const std::vector<std::string_view>& arguments,
                       bool windows_text_by_default) {

@@ -92,6 +92,12 @@ check "the program still takes no option, a version request included" \
   same "$usage" "Usage: brivel [< marnfile] [> camfile]"
 check "the page's synopsis is the usage message" \
   same "Usage: $(man -l doc/brivel.1 2>/dev/null | sed -n '/^SYNOPSIS/{n;s/^ *//;p}')" "$usage"
+# The example on brivel-check's page is what it prints for the example list (the
+# page folds long lines: both are compared with runs of spaces and line ends as one space).
+squeezed() { tr -s ' \n' ' '; }
+check "brivel-check's page shows what it prints for examples/cameras.txt" \
+  grep -qF -- "$(cd examples && "../$tgz_build/brivel-check" cameras.txt | squeezed)" \
+  <<<"$(LC_ALL=C man -l doc/brivel-check.1 2>/dev/null | sed -n '/^EXAMPLES/,/^NOTES/p' | squeezed)"
 
 echo "--- the Debian package"
 deb=$deb_build/brivel_${version}_$(dpkg --print-architecture).deb
