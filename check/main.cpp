@@ -119,7 +119,7 @@ class Printer : public diagnosis::Listener {
 };
 
 int check_file(std::string_view name, const check::Options& options, Output& output,
-               diagnosis::Totals& totals) {
+               cli::ConversionBuffers& buffers, diagnosis::Totals& totals) {
   const bool standard_input = name == "-";
   const std::string shown = standard_input ? "<stdin>" : std::string(name);
   int fd = 0;
@@ -140,8 +140,6 @@ int check_file(std::string_view name, const check::Options& options, Output& out
   Printer printer(output, options.format, shown);
   diagnosis::Diagnosis diagnosis(printer);
   Discard blocks;
-  // Static: a few hundred KiB, too much for a small stack.
-  static cli::ConversionBuffers buffers;
   const cli::ConversionResult result =
       cli::convert(input, blocks, cli::Flush::kWhenFullOrWaiting, buffers, &diagnosis);
   int read_error = result.outcome == cli::Outcome::kReadFailed ? result.error : 0;
@@ -198,10 +196,13 @@ int main(int argc, char** argv) {
     return output.error() == 0 ? kNoFinding : write_failed(output.error());
   }
 
+  // Static storage: zeroed before the program starts, and off the stack; one
+  // file's run leaves nothing the next one reads.
+  static cli::ConversionBuffers buffers;
   diagnosis::Totals totals;
   int status = kNoFinding;
   for (const std::string_view file : options.files) {
-    const int file_status = check_file(file, options, output, totals);
+    const int file_status = check_file(file, options, output, buffers, totals);
     status = file_status > status ? file_status : status;
     if (output.error() != 0) break;
   }
