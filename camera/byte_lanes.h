@@ -71,6 +71,17 @@ inline std::size_t lowest_bit(std::uint64_t bits) {
 #endif
 }
 
+// The index of the highest bit set; `bits` is not zero.
+inline std::size_t highest_bit(std::uint64_t bits) {
+#if defined(__GNUC__)
+  return 63 - static_cast<unsigned>(__builtin_clzll(bits));
+#else
+  std::size_t bit = 63;
+  while ((bits >> bit) == 0) --bit;
+  return bit;
+#endif
+}
+
 // The index of the lowest bit set at or above `from` (below 64), or 64 when
 // there is none: the first byte of a kind from a place in a window, given the
 // window's mask of that kind.

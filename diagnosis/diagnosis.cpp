@@ -119,6 +119,8 @@ std::string_view reason_code(Reason reason) {
       return "fov-fraction";
     case Reason::kFovHex:
       return "fov-hex";
+    case Reason::kNumberOutOfRange:
+      return "number-out-of-range";
     case Reason::kCutLosesItems:
       return "cut-loses-items";
     case Reason::kCutLosesCamera:
@@ -159,7 +161,7 @@ void Diagnosis::piece(const char* text, std::size_t length, int items,
     if (!line_has_camera_) line_default_fov_ = items == 7;
     line_has_camera_ = true;
     listener_.camera(record, line_);
-    if (!quiet_) camera_piece(text, length, items, line_ends);
+    if (!quiet_) camera_piece(text, length, items, record, line_ends);
   } else if ((!continued_ || blank_so_far_) && !quiet_) {
     // A later piece of a long line that is no camera line needs no word of
     // its own: the word for the line, if any, was the first piece's. But
@@ -179,7 +181,8 @@ void Diagnosis::piece(const char* text, std::size_t length, int items,
   }
 }
 
-void Diagnosis::camera_piece(const char* text, std::size_t length, int items, bool line_ends) {
+void Diagnosis::camera_piece(const char* text, std::size_t length, int items,
+                             const camera::CameraRecord& record, bool line_ends) {
   const bool cut = length == kPiece && text[length - 1] != '\n';
   if (continued_) {
     words_.clear();
@@ -189,8 +192,15 @@ void Diagnosis::camera_piece(const char* text, std::size_t length, int items, bo
               "camera line";
     // Marked where the camera's text starts, past any whitespace.
     report(Reason::kCameraFromLaterPiece, text, length, leading_space(text, length));
-  } else if (!cut && (line_ends || plain_camera_line(text, length, items))) {
-    return;
+  } else if (!cut && line_ends) {
+    return;  // the usual layout, whose numbers have at most seven digits
+  } else if (!cut) {
+    words_.clear();
+    std::size_t offset;
+    if (explain_out_of_range(text, length, items, record, words_, offset)) {
+      report(Reason::kNumberOutOfRange, text, length, offset);
+    }
+    if (plain_camera_line(text, length, items)) return;
   }
   read_by_the_rules(text, length, reading_);
   if (cut && ran_out(text, length, reading_)) {

@@ -39,7 +39,8 @@ class Diagnosis : public cli::PieceObserver {
   Verdict verdict() const;
 
  private:
-  void camera_piece(const char* text, std::size_t length, int items, bool line_ends);
+  void camera_piece(const char* text, std::size_t length, int items,
+                    const camera::CameraRecord& record, bool line_ends);
   void skipped_piece(const char* text, std::size_t length);
   // UTF-16 text or binary data: says so (once) and gives no more words per line.
   bool input_is_no_text(const char* text, std::size_t length, bool look_for_binary);

@@ -37,9 +37,10 @@ enum class Reason {
   kNoQuotes,           // gate x=1 y=2 ...
   kUtf8ByteOrderMark,  // before the first line's quote
   // A camera, but...
-  kDefaultFov,   // its line goes on after roll with something that is no fov
-  kFovFraction,  // fov=1.5: the fraction is dropped
-  kFovHex,       // fov=0x5A reads as 0
+  kDefaultFov,        // its line goes on after roll with something that is no fov
+  kFovFraction,       // fov=1.5: the fraction is dropped
+  kFovHex,            // fov=0x5A reads as 0
+  kNumberOutOfRange,  // x=3000000000 reads as -1294967296, modulo 2^32
   // A line longer than a piece.
   kCutLosesItems,    // the camera from the piece before the cut lacks what lies beyond it
   kCutLosesCamera,   // the piece before the cut is no camera line, the whole line would be

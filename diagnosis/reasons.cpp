@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "camera/byte_lanes.h"
 #include "camera/text_bytes.h"
 #include "diagnosis/utf8.h"
 
@@ -412,6 +413,82 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
           << " is a hexadecimal number, but numbers are decimal: the camera gets fov 0";
     reason = Reason::kFovHex;
     return true;
+  }
+  return false;
+}
+
+namespace {
+
+// Whether `text` holds ten digits in a row, eight bytes a step: each camera
+// line that the usual layout leaves is looked at (every line of a list with
+// CR LF read as Linux text), and a loop per byte took half as long again as
+// the rest of the diagnosis of such a line.
+bool ten_digits_in_a_row(const char* text, std::size_t length) {
+  constexpr std::uint64_t kHigh = 0x8080808080808080;
+  std::size_t run = 0;  // the digits that end the bytes before
+  // '0' to '9' become 0 to 9; below the top bit, adding 0x76 reaches it from
+  // 10 up, and a byte with the top bit is no digit: the top bit of each lane
+  // that is no digit, exactly (no sum leaves its lane).
+  const auto run_of_ten = [&run](std::uint64_t lanes) {
+    lanes ^= 0x3030303030303030;
+    const std::uint64_t others = (((lanes & ~kHigh) + 0x7676767676767676) | lanes) & kHigh;
+    if (others == 0) {
+      run += 8;
+      return run >= 10;
+    }
+    if (run + camera::lowest_bit(others) / 8 >= 10) return true;
+    run = 7 - camera::highest_bit(others) / 8;
+    return false;
+  };
+  std::size_t at = 0;
+  for (; at + 8 <= length; at += 8) {
+    if (run_of_ten(camera::load_eight_lanes(text + at))) return true;
+  }
+  const std::size_t rest = length - at;
+  if (rest == 0) return false;
+  // The last bytes, fewer than eight, in the low lanes, the others NULs: from
+  // the word that ends the text where there is one.
+  if (length >= 8) return run_of_ten(camera::load_eight_lanes(text + length - 8) >> 8 * (8 - rest));
+  char last[8] = {};
+  std::memcpy(last, text, length);
+  return run_of_ten(camera::load_eight_lanes(last));
+}
+
+}  // namespace
+
+bool explain_out_of_range(const char* text, std::size_t length, int items,
+                          const camera::CameraRecord& record, Words& words, std::size_t& offset) {
+  // A number beyond 32 bits has ten digits at least: most lines have no such
+  // run, and are passed over quickly.
+  if (!ten_digits_in_a_row(text, length)) return false;
+  const char* const end = text + length;
+  // Each item's number: after the item's '=' (the first ones after the name's
+  // closing quote), whitespace, a sign and the digits, as the rules read it.
+  const char* const quote = skip_space(text, end);
+  const char* p = static_cast<const char*>(
+      std::memchr(quote + 1, '"', static_cast<std::size_t>(end - quote - 1)));
+  for (int item = 2; item <= items; ++item) {
+    p = static_cast<const char*>(std::memchr(p, '=', static_cast<std::size_t>(end - p)));
+    if (p == nullptr) return false;
+    const char* const number = skip_space(p + 1, end);
+    const char* digits = number;
+    const bool negative = digits != end && *digits == '-';
+    if (digits != end && (*digits == '-' || *digits == '+')) ++digits;
+    while (digits != end && *digits == '0') ++digits;
+    // The magnitude, up to the first digit that takes it past 2^31.
+    std::int64_t magnitude = 0;
+    for (p = digits; p != end && is_digit(*p) && magnitude <= (std::int64_t{1} << 31); ++p) {
+      magnitude = magnitude * 10 + (*p - '0');
+    }
+    while (p != end && is_digit(*p)) ++p;
+    if (magnitude > (std::int64_t{1} << 31) - (negative ? 0 : 1)) {
+      words
+          << "the number of " << wanted_key(item - 2)
+          << " lies outside -2147483648 to 2147483647, the range of brivel's numbers, and reads as "
+          << item_value(record, item);
+      offset = static_cast<std::size_t>(number - text);
+      return true;
+    }
   }
   return false;
 }

@@ -70,6 +70,12 @@ bool explain_unquoted(const char* text, std::size_t length, std::size_t first, R
 bool explain_fov(const char* text, std::size_t length, const Reading& reading, Reason& reason,
                  Words& words, std::size_t& offset);
 
+// For a camera line that the matcher read `items` (7 or 8) of, into `record`:
+// the first of its numbers beyond the range of 32 bits, which the rules
+// read modulo 2^32, if any. Sets `offset` to the number's first byte.
+bool explain_out_of_range(const char* text, std::size_t length, int items,
+                          const camera::CameraRecord& record, Words& words, std::size_t& offset);
+
 // True when nothing but whitespace follows the last item of a camera line
 // that the matcher read `items` (7 or 8) of: nearly every camera line, so
 // this is quick.

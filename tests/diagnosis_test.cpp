@@ -272,6 +272,20 @@ const Row kRows[] = {
      "\"a\" x=1 y=",
      kBoth,
      {at(1, 11, Reason::kNoNumber, "y= has no number")}},
+    {"numbers at the ends of 32 bits, with leading zeros, give nothing",
+     "\"a\" x=-2147483648 y=2147483647 z=+00000000002147483647 pitch=4 yaw=5 roll=6\n",
+     kBoth,
+     {}},
+    {"numbers beyond 32 bits, which read modulo 2^32",
+     "\"a\" x=3000000000 y=2 z=3 pitch=4 yaw=5 roll=6 \n\"b\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6 "
+     "fov=-2147483649\n",
+     kBoth,
+     {at(1, 7, Reason::kNumberOutOfRange,
+         "the number of x lies outside -2147483648 to 2147483647, the range of brivel's numbers, "
+         "and reads as -1294967296"),
+      at(2, 42, Reason::kNumberOutOfRange,
+         "the number of fov lies outside -2147483648 to 2147483647, the range of brivel's numbers, "
+         "and reads as 2147483647")}},
     {"a fov with a fraction",
      kCamera + " fov=1.5\n",
      kBoth,
@@ -407,6 +421,29 @@ INSTANTIATE_TEST_SUITE_P(Lines, DiagnosisTable, testing::ValuesIn(kRows),
                            }
                            return name;
                          });
+
+// The number beyond 32 bits is found wherever it stands in the line's words
+// of eight bytes, and one of 32 bits beside it is not taken for one.
+TEST(Diagnosis, FindsEachNumberBeyond32BitsWhereverItStands) {
+  const char* const keys[] = {"x", "y", "z", "pitch", "yaw", "roll", "fov"};
+  for (std::size_t name = 1; name <= 9; ++name) {
+    for (int wrapped = 0; wrapped < 7; ++wrapped) {
+      std::string line = "\"" + std::string(name, 'n') + "\"";
+      std::size_t column = 0;
+      for (int item = 0; item < 7; ++item) {
+        line += std::string(" ") + keys[item] + "=";
+        if (item == wrapped) column = line.size() + 1;
+        line += item == wrapped ? "-2147483649" : item % 2 ? "2147483647" : "-2147483648";
+      }
+      const std::string words = std::string("the number of ") + keys[wrapped] +
+                                " lies outside -2147483648 to 2147483647, the range of brivel's "
+                                "numbers, and reads as 2147483647";
+      EXPECT_EQ(diagnose(line + " \n", false, 4096).findings,
+                std::vector<Got>{at(1, column, Reason::kNumberOutOfRange, words)})
+          << line;
+    }
+  }
+}
 
 TEST(Diagnosis, CountsLinesNotPieces) {
   struct Case {
