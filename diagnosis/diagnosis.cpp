@@ -174,7 +174,10 @@ void Diagnosis::piece(const char* text, std::size_t length, int items,
     end_line();
   } else {
     keep_tail(text, length);
-    blank_so_far_ = blank_so_far_ && leading_space(text, length) == length;
+    // A UTF-8 byte-order mark at the start of the input is no text of the line either.
+    const std::size_t mark =
+        input_offset_ == length && starts_with(text, length, "\xEF\xBB\xBF") ? 3 : 0;
+    blank_so_far_ = blank_so_far_ && mark + leading_space(text + mark, length - mark) == length;
     line_offset_ += length;
     line_characters_ += count_characters(text, length, utf8_pending_);
     continued_ = true;
@@ -192,16 +195,15 @@ void Diagnosis::camera_piece(const char* text, std::size_t length, int items,
               "camera line";
     // Marked where the camera's text starts, past any whitespace.
     report(Reason::kCameraFromLaterPiece, text, length, leading_space(text, length));
-  } else if (!cut && line_ends) {
-    return;  // the usual layout, whose numbers have at most seven digits
-  } else if (!cut) {
-    words_.clear();
-    std::size_t offset;
-    if (explain_out_of_range(text, length, items, record, words_, offset)) {
-      report(Reason::kNumberOutOfRange, text, length, offset);
-    }
-    if (plain_camera_line(text, length, items)) return;
   }
+  // The usual layout's numbers have at most seven digits.
+  if (line_ends) return;
+  words_.clear();
+  std::size_t at;
+  if (explain_out_of_range(text, length, items, record, words_, at)) {
+    report(Reason::kNumberOutOfRange, text, length, at);
+  }
+  if (!continued_ && !cut && plain_camera_line(text, length, items)) return;
   read_by_the_rules(text, length, reading_);
   if (cut && ran_out(text, length, reading_)) {
     hold_cut(text, length);
@@ -290,6 +292,7 @@ bool Diagnosis::input_is_no_text(const char* text, std::size_t length, bool look
 
 void Diagnosis::hold_cut(const char* text, std::size_t length) {
   cut_pending_ = true;
+  cut_continued_ = continued_;
   std::memcpy(joined_, text, length);
   cut_reading_ = reading_;
 }
@@ -302,7 +305,9 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
   words_ << "this line is longer than a piece (" << std::int64_t{kPiece} << " bytes), and ";
   using Expected = camera::StopPoint::Expected;
   if (cut.stop.expected == Expected::kName || cut.stop.expected == Expected::kClosingQuote) {
-    words_ << "its name goes on past the first piece, which brivel reads as a line of its own: "
+    words_ << "its name goes on past "
+           << (cut_continued_ ? "the piece it starts in" : "the first piece")
+           << ", which brivel reads as a line of its own: "
               "a name of more than "
            << std::int64_t{kLongestCameraName} << " bytes never makes a camera";
     report(Reason::kNameBeyondPiece, text, length, 0);
@@ -341,9 +346,10 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
     return;
   }
   if (reading_.items >= 7) {
-    last_item(
-        words_ << "brivel reads each piece as a line of its own: the first piece ends here, after ",
-        cut);
+    last_item(words_ << "brivel reads each piece as a line of its own: the "
+                     << (cut_continued_ ? "piece where the name starts" : "first piece")
+                     << " ends here, after ",
+              cut);
     key_list(words_ << ", so ", cut.items + 1, 7)
         << (cut.items == 6 ? " lies" : " lie") << " beyond the cut, and the line gives no camera";
     report(Reason::kCutLosesCamera, text, length, 0, &reading_);

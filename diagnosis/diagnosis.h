@@ -79,6 +79,7 @@ class Diagnosis : public cli::PieceObserver {
   std::size_t tail_length_ = 0;
 
   bool cut_pending_ = false;
+  bool cut_continued_ = false;               // the cut piece was not the line's first
   Reading cut_reading_;                      // what the rules made of the cut piece
   char joined_[2 * camera::kPieceCapacity];  // the cut piece, then the next
 

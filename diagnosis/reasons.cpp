@@ -402,8 +402,18 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
   if (*p == '.' && end - p >= 2 && is_digit(p[1])) {
     const char* fraction_end = p + 1;
     while (fraction_end != end && is_digit(*fraction_end) && fraction_end - p < 10) ++fraction_end;
-    words << "numbers are whole: fov=" << fov
-          << std::string_view(p, static_cast<std::size_t>(fraction_end - p)) << " reads as " << fov
+    // The number as the line writes it (its value may differ: beyond 32 bits,
+    // or with leading zeros), where it is short.
+    const char* start = p;
+    while (start != text && is_digit(start[-1])) --start;
+    if (start != text && (start[-1] == '-' || start[-1] == '+')) --start;
+    words << "numbers are whole: fov=";
+    if (p - start <= 24) {
+      words << std::string_view(start, static_cast<std::size_t>(p - start));
+    } else {
+      words << fov;
+    }
+    words << std::string_view(p, static_cast<std::size_t>(fraction_end - p)) << " reads as " << fov
           << ", and the camera gets fov " << fov;
     reason = Reason::kFovFraction;
     return true;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,6 +73,26 @@ class PiecewiseSource : public cli::ByteSource {
   std::size_t reads_ = 0;
 };
 
+// Whether a number of a camera line of `items` items lies beyond 32 bits, so
+// that the rules read it modulo 2^32: read here on its own, a byte at a time.
+inline bool beyond_32_bits(std::string_view line, int items) {
+  std::size_t at = line.find('"', line.find('"') + 1);  // the name's closing quote
+  for (int item = 2; item <= items; ++item) {
+    at = line.find('=', at + 1);
+    std::size_t p = at + 1;
+    while (p < line.size() && (line[p] == ' ' || (line[p] >= '\t' && line[p] <= '\r'))) ++p;
+    const bool negative = p < line.size() && line[p] == '-';
+    if (p < line.size() && (line[p] == '-' || line[p] == '+')) ++p;
+    std::uint64_t value = 0;
+    for (; p < line.size() && line[p] >= '0' && line[p] <= '9'; ++p) {
+      value =
+          std::min<std::uint64_t>(value * 10 + static_cast<unsigned>(line[p] - '0'), 1ull << 40);
+    }
+    if (value > 2147483647u + (negative ? 1u : 0u)) return true;
+  }
+  return false;
+}
+
 // Hands each piece to the diagnosis, counts those that give a camera with
 // the default fov, and checks the matcher's word that a line ends with its
 // last item.
@@ -81,6 +102,7 @@ class Tee : public cli::PieceObserver {
   void piece(const char* text, std::size_t length, int items, const camera::CameraRecord& record,
              bool line_ends) override {
     default_fov += items == 7;
+    if (items >= 7) out_of_range.push_back(beyond_32_bits(std::string_view(text, length), items));
     if (line_ends && !(items >= 7 && diagnosis::plain_camera_line(text, length, items))) {
       wrong_ending = true;
     }
@@ -88,6 +110,7 @@ class Tee : public cli::PieceObserver {
   }
   std::size_t default_fov = 0;
   bool wrong_ending = false;
+  std::vector<bool> out_of_range;  // of each camera, in order
 
  private:
   cli::PieceObserver& inner_;
@@ -107,6 +130,7 @@ class Recorder : public diagnosis::Listener {
     last_finding_line = f.line;
     lines_of_findings = std::max(lines_of_findings, f.line);
     lines_with_findings.push_back(f.line);
+    if (f.reason == diagnosis::Reason::kNumberOutOfRange) out_of_range_lines.push_back(f.line);
     if (quiet_from == 0 &&
         (f.reason == diagnosis::Reason::kUtf16 || f.reason == diagnosis::Reason::kBinary)) {
       quiet_from = f.line;
@@ -114,6 +138,7 @@ class Recorder : public diagnosis::Listener {
   }
   void camera(const camera::CameraRecord& record, std::size_t line) override {
     ++cameras;
+    camera_lines.push_back(line);
     char block[camera::kMaxBlockLength];
     blocks.append(block, camera::append_block(record, block));
     if (line < last_camera_line || line != lines_ended + 1) note("a camera on the wrong line");
@@ -137,10 +162,28 @@ class Recorder : public diagnosis::Listener {
   std::size_t lines_ended = 0;
   std::size_t skipped = 0;
   std::vector<std::size_t> skipped_lines;
+  std::vector<std::size_t> camera_lines;         // of each camera, in order
+  std::vector<std::size_t> out_of_range_lines;   // of the findings of numbers beyond 32 bits
   std::vector<std::size_t> lines_with_findings;  // in order
   std::size_t quiet_from = 0;  // the line found to be UTF-16 or binary data, if any
   std::string wrong;
 };
+
+// The line of the first camera with a number beyond 32 bits, which gets no
+// word of it; 0 if none. (Once the list is found to be UTF-16 or binary
+// data, no more lines get one.)
+inline std::size_t unsaid_out_of_range(const Tee& tee, const Recorder& recorder) {
+  for (std::size_t i = 0; i < tee.out_of_range.size() && i < recorder.camera_lines.size(); ++i) {
+    const std::size_t line = recorder.camera_lines[i];
+    const bool quiet = recorder.quiet_from != 0 && recorder.quiet_from <= line;
+    if (tee.out_of_range[i] && !quiet &&
+        std::find(recorder.out_of_range_lines.begin(), recorder.out_of_range_lines.end(), line) ==
+            recorder.out_of_range_lines.end()) {
+      return line;
+    }
+  }
+  return 0;
+}
 
 // The first line of `text` that brivel skips though it starts with a quote
 // after any whitespace, and that gets no word; 0 if none. (Once the list is
@@ -153,7 +196,8 @@ inline std::size_t unexplained_quoted_line(std::string_view text, const Recorder
       start = std::min(text.find('\n', start), text.size()) + 1;
       ++line;
     }
-    std::size_t first = start;
+    // (A UTF-8 byte-order mark at the start of the input stands before it.)
+    std::size_t first = start == 0 && text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : start;
     // Whitespace, but not the line feed that ends the line.
     while (first < text.size() && text[first] != '\n' &&
            (text[first] == ' ' || (text[first] >= '\t' && text[first] <= '\r'))) {
@@ -208,6 +252,9 @@ inline std::string disagreement(std::string_view input, const std::vector<std::s
   if (counts.findings != recorder.findings) return "findings miscounted";
   if (const std::size_t line = unexplained_quoted_line(text, recorder)) {
     return "line " + std::to_string(line) + " starts with a quote, is skipped and gets no word";
+  }
+  if (const std::size_t line = unsaid_out_of_range(tee, recorder)) {
+    return "line " + std::to_string(line) + " has a camera with a number beyond 32 bits, unsaid";
   }
   if (counts.cameras < lines - counts.skipped_lines) return "fewer cameras than camera lines";
   // A Ctrl-Z's finding may stand on the line after the last one read.
