@@ -27,6 +27,16 @@ inline std::uint64_t load_eight_lanes(const char* bytes) {
          std::uint64_t{b[6]} << 48 | std::uint64_t{b[7]} << 56;
 }
 
+// The top bit of each of the eight lanes that holds no digit, exactly: '0' to
+// '9' become 0 to 9 under the exclusive or; below the top bit, adding
+// 0x80 - 10 then reaches the top bit from 10 up, and a byte with the top bit
+// is no digit. No sum carries out of its lane, and no negation is needed.
+inline std::uint64_t non_digit_lanes(std::uint64_t lanes) {
+  constexpr std::uint64_t kHigh = 0x8080808080808080;
+  lanes ^= 0x3030303030303030;
+  return (((lanes & ~kHigh) + 0x7676767676767676) | lanes) & kHigh;
+}
+
 // The lowest lane at the lowest address, likewise.
 inline void store_eight_lanes(std::uint64_t lanes, char* bytes) {
   auto* b = reinterpret_cast<unsigned char*>(bytes);

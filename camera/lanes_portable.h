@@ -41,15 +41,11 @@ class PortableWindow {
   }
 
   std::uint64_t digits() const {
-    // '0' to '9' become 0 to 9 under the exclusive or; below the top bit,
-    // adding 0x80 - 10 then reaches the top bit from 10 up, and a byte with
-    // the top bit is no digit. Exact, lane by lane: no sum carries out of its
-    // lane. The bytes that are not digits are gathered, which needs no
-    // negation per word.
+    // The bytes that are not digits are gathered, which needs no negation
+    // per word.
     std::uint64_t others = 0;
     for (std::size_t i = 0; i < 8; ++i) {
-      const std::uint64_t lanes = load_eight_lanes(bytes_ + 8 * i) ^ every_lane('0');
-      others |= top_bits(((lanes & kLow) + every_lane(0x80 - 10)) | lanes) << (8 * i);
+      others |= top_bits(non_digit_lanes(load_eight_lanes(bytes_ + 8 * i))) << (8 * i);
     }
     return ~others;
   }
@@ -69,7 +65,6 @@ class PortableWindow {
 
  private:
   static constexpr std::uint64_t kHigh = 0x8080808080808080;
-  static constexpr std::uint64_t kLow = ~kHigh;
 
   static constexpr std::uint64_t every_lane(int byte) {
     return std::uint64_t{static_cast<unsigned char>(byte)} * 0x0101010101010101;

@@ -434,14 +434,9 @@ namespace {
 // CR LF read as Linux text), and a loop per byte took half as long again as
 // the rest of the diagnosis of such a line.
 bool ten_digits_in_a_row(const char* text, std::size_t length) {
-  constexpr std::uint64_t kHigh = 0x8080808080808080;
   std::size_t run = 0;  // the digits that end the bytes before
-  // '0' to '9' become 0 to 9; below the top bit, adding 0x76 reaches it from
-  // 10 up, and a byte with the top bit is no digit: the top bit of each lane
-  // that is no digit, exactly (no sum leaves its lane).
   const auto run_of_ten = [&run](std::uint64_t lanes) {
-    lanes ^= 0x3030303030303030;
-    const std::uint64_t others = (((lanes & ~kHigh) + 0x7676767676767676) | lanes) & kHigh;
+    const std::uint64_t others = camera::non_digit_lanes(lanes);
     if (others == 0) {
       run += 8;
       return run >= 10;

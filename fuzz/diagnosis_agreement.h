@@ -137,7 +137,6 @@ class Recorder : public diagnosis::Listener {
     }
   }
   void camera(const camera::CameraRecord& record, std::size_t line) override {
-    ++cameras;
     camera_lines.push_back(line);
     char block[camera::kMaxBlockLength];
     blocks.append(block, camera::append_block(record, block));
@@ -146,7 +145,6 @@ class Recorder : public diagnosis::Listener {
   }
   void line_ended(std::size_t line, diagnosis::LineOutcome outcome) override {
     if (line != ++lines_ended) note("lines ended out of order");
-    skipped += outcome == diagnosis::LineOutcome::kSkipped;
     if (outcome == diagnosis::LineOutcome::kSkipped) skipped_lines.push_back(line);
   }
   void note(const std::string& what) {
@@ -154,13 +152,11 @@ class Recorder : public diagnosis::Listener {
   }
 
   std::string blocks;
-  std::size_t cameras = 0;
   std::size_t findings = 0;
   std::size_t last_finding_line = 0;
   std::size_t lines_of_findings = 0;
   std::size_t last_camera_line = 0;
   std::size_t lines_ended = 0;
-  std::size_t skipped = 0;
   std::vector<std::size_t> skipped_lines;
   std::vector<std::size_t> camera_lines;         // of each camera, in order
   std::vector<std::size_t> out_of_range_lines;   // of the findings of numbers beyond 32 bits
@@ -241,12 +237,12 @@ inline std::string disagreement(std::string_view input, const std::vector<std::s
   if (written.text != expected.text) return "the Windows text read differs from the model";
   if (recorder.blocks != expected.text) return "the cameras reported are not brivel's blocks";
   if (!recorder.wrong.empty()) return recorder.wrong;
-  if (counts.cameras != recorder.cameras) return "cameras miscounted";
+  if (counts.cameras != recorder.camera_lines.size()) return "cameras miscounted";
   if (counts.lines != lines) {
     return "lines: " + std::to_string(counts.lines) + ", not " + std::to_string(lines);
   }
   if (recorder.lines_ended != lines) return "not every line was ended once";
-  if (counts.skipped_lines != recorder.skipped) return "skipped lines miscounted";
+  if (counts.skipped_lines != recorder.skipped_lines.size()) return "skipped lines miscounted";
   if (counts.cameras_with_default_fov != tee.default_fov) return "default fov miscounted";
   if (tee.wrong_ending) return "a line said to end with its last item goes on";
   if (counts.findings != recorder.findings) return "findings miscounted";
