@@ -103,6 +103,7 @@ class CameraTable {
   }
 
   setCameras(cameras, count) {
+    ++this.asked;  // an order asked for the cameras before must not be shown for these
     this.cameras = cameras;
     this.total = count;
     this.selected = -1;

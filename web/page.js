@@ -179,6 +179,7 @@ async function convert() {
   stop();
   const run = ++conversions;
   const stale = () => run !== conversions;
+  delete document.body.dataset.failed;  // of a conversion before
   const { input, name } = current;
   const started = performance.now();
   const n = input.size;
@@ -245,6 +246,7 @@ async function convert() {
   await drawn;
   if (stale()) return;
   await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
+  if (stale()) return;
   delete document.body.dataset.drawing;
   // The blocks for the download, once the result is on the screen: a second pass that
   // writes them rather than holding them all from the first.
@@ -343,6 +345,8 @@ function showVerdict(found) {
   $('as-utf8').textContent = found.verdict === 'utf16' ? 'Convert it from UTF-16 to UTF-8' : 'Convert it as UTF-8, without the BOM';
   $('save-utf8').hidden = !current.note;
   box.hidden = words.length === 0;
+  // The button that changed the list is gone: the keyboard goes on from the one that saves it.
+  if (current.note && [document.body, $('as-utf8')].includes(document.activeElement)) $('save-utf8').focus();
   box.dataset.verdict = found.verdict;
   const ctrlZ = ctrlZFinding(found.findings);
   $('ctrl-z-note').hidden = !ctrlZ;
@@ -469,8 +473,15 @@ function saveAs(blob, name) {
 
 $('download').addEventListener('click', () => {
   if (!output) return;
-  if (document.body.dataset.outputPending) showStatus('Preparing the download…');
-  output.then((blob) => saveAs(blob, entName(current.name)));
+  const mine = output;
+  const before = $('status').textContent;
+  const preparing = 'Preparing the download…';
+  if (document.body.dataset.outputPending) showStatus(preparing);
+  mine.then((blob) => {
+    if (output !== mine) return;  // another list taken meanwhile
+    saveAs(blob, entName(current.name));
+    if ($('status').textContent === preparing) showStatus(before);
+  }, (error) => output === mine && showStatus(`Could not make the download: ${error.message}`));
 });
 
 $('misses-export').addEventListener('click', async () => {
@@ -507,14 +518,27 @@ $('copy').addEventListener('click', async () => {
   if (!output) return;
   clearTimeout(copiedShown);
   $('copied').textContent = '';
-  let copied = false;
+  let blob;
   try {
-    // Blocks of more than about half a gigabyte are more than a string can hold.
-    copied = await copyText(await (await output).text());
-  } catch {
-    // not copied, as below
+    blob = await output;
+  } catch (error) {
+    $('copied').textContent = `not copied: ${error.message}.`;
+    return;
   }
-  if (!copied) {
+  let text;
+  try {
+    // The clipboard holds text: bytes that are not UTF-8 (a name in Latin-1, say) would be
+    // changed on the way, so such blocks are not copied at all.
+    text = new TextDecoder('utf-8', { fatal: true }).decode(await blob.arrayBuffer());
+  } catch (error) {
+    if (error instanceof TypeError) {
+      $('copied').textContent = 'not copied: the blocks hold bytes that are not UTF-8 text, which the clipboard ' +
+        'would change. Download them instead.';
+      return;
+    }
+    // Blocks of more than about half a gigabyte are more than a string can hold: as below.
+  }
+  if (text === undefined || !(await copyText(text))) {
     $('copied').textContent = 'not copied: the browser refused, or the blocks are too large for the clipboard. Download them instead.';
     return;
   }

@@ -182,6 +182,13 @@ function brivelWorker(shared) {
     channel.port2.postMessage(null);
   });
 
+  // A read of the list that fails: Chromium says no more than "network error" when the file has
+  // changed or gone since it was chosen.
+  function unreadable(error) {
+    throw new Error(`the file could not be read (${error && error.message || error}); it may have changed ` +
+      'since it was chosen: choose it again');
+  }
+
   // Calls each(bytes) for each part of the Blob, in order. A byte stream is
   // read into two buffers in turn, the next part arriving while `each` works.
   // Adds the time spent waiting for parts to timing.readWaitMs.
@@ -195,19 +202,20 @@ function brivelWorker(shared) {
     }
     if (!reader) {
       for (const plain = stream.getReader(); ;) {
-        const { done, value } = await plain.read();
+        const { done, value } = await plain.read().catch(unreadable);
         if (done) return;
         await each(value);
       }
     }
     const buffers = [new ArrayBuffer(PART), new ArrayBuffer(PART)];
-    let next = reader.read(new Uint8Array(buffers[0]));
+    const read = (k) => reader.read(new Uint8Array(buffers[k])).catch(unreadable);
+    let next = read(0);
     for (let k = 0; ; k = 1 - k) {
       const waited = performance.now();
       const { done, value } = await next;
       timing.readWaitMs += performance.now() - waited;
       if (done) return;
-      next = reader.read(new Uint8Array(buffers[1 - k]));
+      next = read(1 - k);
       await each(value);
       buffers[k] = value.buffer;  // the buffer read into, handed back
     }
@@ -429,7 +437,7 @@ function brivelWorker(shared) {
     } catch (error) {
       if (maker) maker.terminate();
       const message = String(error && error.message || error);
-      self.postMessage({ kind: 'failed', message: error instanceof DOMException ? `the file could not be read (${message})` : message });
+      self.postMessage({ kind: 'failed', message });
     }
   };
 }

@@ -173,6 +173,8 @@ async function bothModes(b, label, bytes) {
     [true, 'Windows line ends, as the Windows program', windows(bytes)]]) {
     if (windowsText) await b.setWindows(true);
     sameBytes(`${label}: ${mode}`, (await b.download()).bytes, blocks);
+    const status = await b.text('#status');
+    check(`${label}: ${mode}: once the download is made, the status says what was converted`, /^Converted /.test(status), status);
     const shown = Buffer.from(await b.page.locator('#blocks').textContent());
     check(`${label}: ${mode}: the page shows its first whole blocks`, shown.length > 0 &&
       blocks.subarray(0, shown.length).equals(shown) && (shown.length === blocks.length || blocks[shown.length] === 0x7b));
@@ -288,6 +290,11 @@ try {
   const clipboard = await page.evaluate(() => navigator.clipboard.readText());
   check('Copy puts the blocks on the clipboard, as brivel writes them', said === 'copied' &&
     clipboard === linux(example).toString('latin1'), `${said}: ${JSON.stringify(clipboard.slice(0, 80))}`);
+  await b.drop('latin1.txt', latin1('"caf\xe9" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n'));
+  const notText = await copied();
+  check('blocks that are not UTF-8 text are not copied (the clipboard would change them), and the page says why',
+    /^not copied: the blocks hold bytes that are not UTF-8 text/.test(notText), notText);
+  await b.converted(() => page.click('#example'));
   await page.evaluate(() => {
     navigator.clipboard.writeText = () => Promise.reject(new Error('refused'));
     document.execCommand = () => false;
@@ -467,6 +474,37 @@ try {
   // 66 of them: cameras are the lines i with i % 5 < 3, named "cam i" (past the first batch of 16,384 too).
   check('filtered by name: "cam 1234" and "cam 12340" to "cam 123499"', (await b.text('#cameras-section .count')) === '66 of 150,000 cameras',
     await b.text('#cameras-section .count'));
+  await page.fill('#camera-filter', '');
+  await page.waitForFunction(() => !document.getElementById('cameras-section').dataset.busy);
+  // Sorting 150,000 names takes longer than converting the example.
+  await b.converted(async () => {
+    await page.click('[role=columnheader] button[data-key=name]');
+    await page.click('#example');
+  });
+  await page.waitForFunction(() => !document.getElementById('cameras-section').dataset.busy);
+  await page.waitForTimeout(500);
+  check('a sort of one list still under way when the next is taken is not applied to the next',
+    (await b.text('#cameras-section .count')) === '7 cameras' && (await b.text('#camera-rows [role=row]:first-child .name')) === 'gate',
+    `${await b.text('#cameras-section .count')}; ${await b.text('#camera-rows [role=row]:first-child .name')}`);
+
+  console.log('--- a list changed on the disk once it was converted');
+  const changing = path.join(scratch, 'changing.txt');
+  fs.writeFileSync(changing, large);
+  const runsThen = await b.runs();
+  await page.setInputFiles('#file', changing);
+  // Drawing 150,000 cameras takes a few frames: the download's pass has not begun.
+  await page.waitForFunction((n) => Number(document.body.dataset.runs || 0) > n, runsThen, { timeout: 120000, polling: 5 });
+  fs.appendFileSync(changing, '"late" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n');
+  await page.waitForFunction(() => !document.body.dataset.outputPending, null, { timeout: 120000 });
+  await page.click('#download');
+  await page.click('#copy');
+  await page.waitForFunction(() => document.getElementById('copied').textContent !== '');
+  const unread = await b.text('#status');
+  const uncopied = await b.text('#copied');
+  check('its download is refused, saying why, by Download and Copy alike, with no error on the page',
+    /^Could not make the download: the file could not be read .*choose it again$/.test(unread) &&
+    /^not copied: the file could not be read .*choose it again\.$/.test(uncopied) && b.errors.length === 0,
+    `${unread}; ${uncopied}; ${b.errors.join('; ')}`);
 
   console.log('--- Cancel');
   const huge = path.join(scratch, 'huge.txt');
