@@ -227,7 +227,6 @@ void Diagnosis::camera_piece(const char* text, std::size_t length, int items,
 }
 
 void Diagnosis::skipped_piece(const char* text, std::size_t length) {
-  if (input_is_no_text(text, length, input_offset_ < kBinaryLookout)) return;
   // The matcher reads a line only up to its first NUL byte.
   const char* const nul = static_cast<const char*>(std::memchr(text, '\0', length));
   const std::size_t end = nul != nullptr ? static_cast<std::size_t>(nul - text) : length;
@@ -236,13 +235,25 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   const bool byte_order_mark = input_offset_ == 0 && starts_with(text, end, "\xEF\xBB\xBF");
   const std::size_t from = byte_order_mark ? 3 : 0;
   const std::size_t first = from + leading_space(text + from, end - from);
-  if (first == end || is_comment(text, end, first)) return;
+  const bool comment = first < end && is_comment(text, end, first);
+  // A comment is text, whatever bytes it holds (the escape sequences of colours, say).
+  if (input_is_no_text(text, length, !comment && input_offset_ < kBinaryLookout)) return;
+  if (comment) return;
 
   words_.clear();
   Reason reason;
   std::size_t offset = 0;
   const Reading* near_miss = nullptr;
-  if (byte_order_mark && text[first] == '"') {
+  // Nothing before a NUL byte was meant as a camera line; what follows it may have been.
+  const auto past_nul = [&] {
+    if (nul == nullptr || !explain_text_past_nul(text, length, end, words_)) return false;
+    reason = Reason::kNul;
+    offset = end;
+    return true;
+  };
+  if (first == end) {
+    if (!past_nul()) return;
+  } else if (byte_order_mark && text[first] == '"') {
     read_by_the_rules(text + from, length - from, reading_);
     near_miss = &reading_;
     words_ << "a UTF-8 byte-order mark (BOM) at the start of the list stands before the quote, "
@@ -258,7 +269,7 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
     }
     reason = explain_stop(text, length, reading_, words_, offset);
     near_miss = &reading_;
-  } else if (!explain_unquoted(text, end, first, reason, words_, offset)) {
+  } else if (!explain_unquoted(text, end, first, reason, words_, offset) && !past_nul()) {
     return;
   }
   if (input_is_no_text(text, length, true)) return;

@@ -18,7 +18,7 @@ enum class Reason {
   kNoClosingQuote,     // the name runs to the end of the line
   kCurlyClosingQuote,  // "gate” x=...
   kNulInName,          // a NUL byte ends the line inside the name
-  kNul,                // a NUL byte ends the line's text after the name
+  kNul,                // a NUL byte ends the line's text after the name, or before it
   kMissingKey,         // z is missing after y=200
   kKeysOutOfOrder,     // y= where x= belongs, and x= comes later
   kKeyTypo,            // ptich=

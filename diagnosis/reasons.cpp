@@ -392,6 +392,19 @@ bool explain_unquoted(const char* text, std::size_t length, std::size_t first, R
   return true;
 }
 
+bool explain_text_past_nul(const char* text, std::size_t length, std::size_t nul, Words& words) {
+  const char* const end = text + length;
+  const char* p = text + nul;
+  while (p != end && (*p == '\0' || is_space(*p))) ++p;
+  unsigned keys = 0;
+  for_each_key_with_equals(p, end, [&](int k, const char*) { keys |= 1u << k; });
+  const bool two = (keys & (keys - 1)) != 0;
+  if (p == end || !(two || (*p == '"' && keys != 0))) return false;
+  words << "a NUL byte ends the line's text here: brivel reads nothing after it, and what follows "
+           "looks like a camera line";
+  return true;
+}
+
 bool explain_fov(const char* text, std::size_t length, const Reading& reading, Reason& reason,
                  Words& words, std::size_t& offset) {
   const char* const end = text + length;

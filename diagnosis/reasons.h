@@ -65,6 +65,11 @@ Reason explain_stop(const char* text, std::size_t length, const Reading& reading
 bool explain_unquoted(const char* text, std::size_t length, std::size_t first, Reason& reason,
                       Words& words, std::size_t& offset);
 
+// For a line whose text, which a NUL byte at `nul` ends, gives no word:
+// whether what follows the NUL was meant as a camera line (a quote and a key,
+// or two keys, with their '='), which brivel never reads.
+bool explain_text_past_nul(const char* text, std::size_t length, std::size_t nul, Words& words);
+
 // For a camera of eight items: what its fov item hides (a fraction, a
 // hexadecimal number), if anything.
 bool explain_fov(const char* text, std::size_t length, const Reading& reading, Reason& reason,

@@ -211,7 +211,7 @@ void append_json_string(std::string& out, std::string_view text) {
       out += "\\t";
     } else if (b == '\r') {
       out += "\\r";
-    } else if (b < 0x20) {
+    } else if (b < 0x20 || b == 0x7F) {
       out += "\\u00";
       append_hex(out, *p, "0123456789abcdef");
     } else {

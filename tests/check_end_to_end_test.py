@@ -108,9 +108,10 @@ class Formats(unittest.TestCase):
 
     def test_json(self):
         data = (b'"caf\xc3\xa9" x=1 y=2 ptich=3\n' +
-                b'"bad \xff\x01" x=1\n' + CAMERA + b" fov=7\n" + CAMERA + b" FOV=7\n")
+                b'"bad \xff\x01\x7f" x=1\n' + CAMERA + b" fov=7\n" + CAMERA + b" FOV=7\n")
         got = run(["--format=json"], data)
         self.assertEqual((got.returncode, got.stderr), (1, b""))
+        self.assertNotIn(b"\x7f", got.stdout)  # escaped, as every control byte
         # Every line is valid JSON, in valid UTF-8, whatever the input held.
         objects = [json.loads(line) for line in got.stdout.decode("utf-8").splitlines()]
         self.assertEqual(objects, [
@@ -119,9 +120,9 @@ class Formats(unittest.TestCase):
              "message": '"ptich" is not a key: z= was expected after y=2',
              "excerpt": '"caf\u00e9" x=1 y=2 ptich=3', "excerpt_mark": 15,
              "excerpt_starts_line": True, "excerpt_ends_line": True},
-            {"kind": "finding", "file": "<stdin>", "line": 2, "column": 13, "byte_column": 13,
+            {"kind": "finding", "file": "<stdin>", "line": 2, "column": 14, "byte_column": 14,
              "severity": "warning", "code": "missing-key", "message": "y is missing after x=1",
-             "excerpt": '"bad \ufffd\u0001" x=1', "excerpt_mark": 12,
+             "excerpt": '"bad \ufffd\u0001\u007f" x=1', "excerpt_mark": 13,
              "excerpt_starts_line": True, "excerpt_ends_line": True},
             {"kind": "finding", "file": "<stdin>", "line": 4, "column": 38, "byte_column": 38,
              "severity": "warning", "code": "default-fov",

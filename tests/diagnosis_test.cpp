@@ -147,6 +147,16 @@ const Row kRows[] = {
      with_nul("\"a\" x=1 ? y=2 z=3 pitch=4 yaw=5 roll=6\n", 8),
      kBoth,
      {at(1, 9, Reason::kNul, "a NUL byte ends the line's text here, where y= should follow x=1")}},
+    {"a NUL before the name, or before the keys of a line without quotes; not before a word",
+     with_nul("?\"gate\" x=10 y=-4 z=96 pitch=0 yaw=180 roll=0 fov=75\n", 0) +
+         with_nul("  gate ? x=1 y=2\n", 7) + with_nul("  ? x=1 notes\n", 2),
+     kBoth,
+     {at(1, 1, Reason::kNul,
+         "a NUL byte ends the line's text here: brivel reads nothing after it, and what follows "
+         "looks like a camera line"),
+      at(2, 8, Reason::kNul,
+         "a NUL byte ends the line's text here: brivel reads nothing after it, and what follows "
+         "looks like a camera line")}},
     {"a missing key",
      "\"market\" x=100 y=200\n",
      kBoth,
@@ -399,6 +409,10 @@ const Row kRows[] = {
      bytes("\"b\" x=1\x08\x0e\x1f\x7f\n"),
      kBoth,
      {at(1, 8, Reason::kBinary, kBinaryWords)}},
+    {"a comment is no binary data, whatever control bytes it holds (colours)",
+     "# \x1b[1mtitle\x1b[0m \x1b[31mred\x1b[0m\n\"b\" x=1\n",
+     kBoth,
+     {at(2, 8, Reason::kMissingKey, "y is missing after x=1")}},
     {"the whitespace control bytes are no binary data, four of each",
      "\"b\" x=1\t\t\t\t\v\v\v\v\f\f\f\f\r\r\r\r \n",
      kLinux,
