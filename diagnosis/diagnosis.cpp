@@ -303,7 +303,7 @@ bool Diagnosis::input_is_no_text(const char* text, std::size_t length, bool look
 
 void Diagnosis::hold_cut(const char* text, std::size_t length) {
   cut_pending_ = true;
-  cut_continued_ = continued_;
+  cut_place_ = place();
   std::memcpy(joined_, text, length);
   cut_reading_ = reading_;
 }
@@ -317,7 +317,7 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
   using Expected = camera::StopPoint::Expected;
   if (cut.stop.expected == Expected::kName || cut.stop.expected == Expected::kClosingQuote) {
     words_ << "its name goes on past "
-           << (cut_continued_ ? "the piece it starts in" : "the first piece")
+           << (cut_place_.continued ? "the piece it starts in" : "the first piece")
            << ", which brivel reads as a line of its own: "
               "a name of more than "
            << std::int64_t{kLongestCameraName} << " bytes never makes a camera";
@@ -352,13 +352,13 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
       std::size_t offset;
       explain_stop(joined_, joined_length, reading_, words_, offset);
       words_ << ", so the camera gets fov " << std::int64_t{camera::kDefaultFov};
-      report(Reason::kDefaultFov, text, length, offset >= kPiece ? offset - kPiece : 0);
+      report_read_whole(Reason::kDefaultFov, text, length, offset);
     }
     return;
   }
   if (reading_.items >= 7) {
     last_item(words_ << "brivel reads each piece as a line of its own: the "
-                     << (cut_continued_ ? "piece where the name starts" : "first piece")
+                     << (cut_place_.continued ? "piece where the name starts" : "first piece")
                      << " ends here, after ",
               cut);
     key_list(words_ << ", so ", cut.items + 1, 7)
@@ -370,7 +370,35 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
   words_.clear();
   std::size_t offset;
   const Reason reason = explain_stop(joined_, joined_length, reading_, words_, offset);
-  report(reason, text, length, offset >= kPiece ? offset - kPiece : 0, &reading_);
+  report_read_whole(reason, text, length, offset, &reading_);
+}
+
+void Diagnosis::report_read_whole(Reason reason, const char* text, std::size_t length,
+                                  std::size_t offset, const Reading* near_miss) {
+  if (offset >= kPiece) {
+    report(reason, text, length, offset - kPiece, near_miss);
+    return;
+  }
+  // Reported from where the cut piece stands, with the next piece after it.
+  const Place now = place();
+  move_to(cut_place_);
+  report(reason, joined_, kPiece + length, offset, near_miss);
+  move_to(now);
+}
+
+Diagnosis::Place Diagnosis::place() const {
+  Place p{line_offset_, line_characters_, utf8_pending_, continued_, {}, tail_length_};
+  std::memcpy(p.tail, tail_, tail_length_);
+  return p;
+}
+
+void Diagnosis::move_to(const Place& p) {
+  line_offset_ = p.line_offset;
+  line_characters_ = p.line_characters;
+  utf8_pending_ = p.utf8_pending;
+  continued_ = p.continued;
+  std::memcpy(tail_, p.tail, p.tail_length);
+  tail_length_ = p.tail_length;
 }
 
 void Diagnosis::keep_tail(const char* text, std::size_t length) {

@@ -48,6 +48,11 @@ class Diagnosis : public cli::PieceObserver {
   // (or the end) tells what the cut lost.
   void hold_cut(const char* text, std::size_t length);
   void settle_cut(const char* text, std::size_t length);
+  // Reports as report() does, at `offset` of the line read whole across the
+  // cut (in joined_, the next piece being `text`): where that falls in the cut
+  // piece, it is marked there.
+  void report_read_whole(Reason reason, const char* text, std::size_t length, std::size_t offset,
+                         const Reading* near_miss = nullptr);
   void keep_tail(const char* text, std::size_t length);
   void end_line();
   // Reports `reason`, with the words in words_, at `offset` of the current
@@ -78,8 +83,20 @@ class Diagnosis : public cli::PieceObserver {
   char tail_[kExcerptLength];
   std::size_t tail_length_ = 0;
 
+  // Where a piece stands in its line, for report().
+  struct Place {
+    std::size_t line_offset;
+    std::size_t line_characters;
+    int utf8_pending;
+    bool continued;
+    char tail[kExcerptLength];
+    std::size_t tail_length;
+  };
+  Place place() const;
+  void move_to(const Place& place);
+
   bool cut_pending_ = false;
-  bool cut_continued_ = false;               // the cut piece was not the line's first
+  Place cut_place_;                          // where the cut piece stands
   Reading cut_reading_;                      // what the rules made of the cut piece
   char joined_[2 * camera::kPieceCapacity];  // the cut piece, then the next
 

@@ -327,6 +327,13 @@ const Row kRows[] = {
      {at(1, 1024, Reason::kCutLosesItems,
          "this line is longer than a piece (1023 bytes), and the camera comes from its piece "
          "before the cut here: fov=45 lies beyond the cut, so the camera gets fov 90")}},
+    {"a misfit that starts before the piece boundary is marked where it starts",
+     std::string(994, ' ') + "\"gate\" x=1 y=2 z=3 pitch=4 yax=5 roll=6\n" +
+         std::string(1023 - kCamera.size() - 2, ' ') + kCamera + " f\n",
+     kBoth,
+     {at(1, 1022, Reason::kKeyTypo, "\"yax\" is not a key: yaw= was expected after pitch=4"),
+      at(2, 1023, Reason::kDefaultFov,
+         "fov= was expected after roll=6, not \"f\", so the camera gets fov 90")}},
     {"a camera cut after pitch",
      "\"" + std::string(1000, 'n') + "\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n",
      kBoth,
