@@ -84,8 +84,9 @@ std::size_t other_quote_length(const char* p, const char* end, bool& single) {
 }
 
 // A number read as 0 that was meant as hexadecimal: "x1F" at `p`, right after
-// a lone 0. The x and (at most eight of) its digits, or nothing.
-std::string_view hex_digits(const char* text, const char* p, const char* end) {
+// a lone 0. The number as written, its sign, 0, x and (at most eight of) its
+// digits, or nothing.
+std::string_view hex_number(const char* text, const char* p, const char* end) {
   if (p == end || (*p != 'x' && *p != 'X') || p == text || p[-1] != '0' ||
       (p - text >= 2 && is_digit(p[-2]))) {
     return {};
@@ -93,7 +94,8 @@ std::string_view hex_digits(const char* text, const char* p, const char* end) {
   const char* digits_end = p + 1;
   while (digits_end != end && is_hex_digit(*digits_end) && digits_end - p <= 8) ++digits_end;
   if (digits_end == p + 1) return {};
-  return {p, static_cast<std::size_t>(digits_end - p)};
+  const char* const start = p - 1 - (p - text >= 2 && (p[-2] == '+' || p[-2] == '-'));
+  return {start, static_cast<std::size_t>(digits_end - start)};
 }
 
 Reason explain_key(const char* text, const char* end, const Reading& reading, Words& words,
@@ -110,9 +112,9 @@ Reason explain_key(const char* text, const char* end, const Reading& reading, Wo
     return Reason::kNul;
   }
   const bool after_number = reading.items >= 2 && p > text && is_digit(p[-1]);
-  if (const std::string_view hex = after_number ? hex_digits(text, p, end) : ""; !hex.empty()) {
+  if (const std::string_view hex = after_number ? hex_number(text, p, end) : ""; !hex.empty()) {
     const std::string_view number_key = wanted_key(reading.items - 2);
-    words << number_key << "=0" << hex
+    words << number_key << "=" << hex
           << " is a hexadecimal number, but numbers are decimal: " << number_key
           << " reads as 0, and the line is read no further";
     return Reason::kHexNumber;
@@ -431,8 +433,8 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
     reason = Reason::kFovFraction;
     return true;
   }
-  if (const std::string_view hex = hex_digits(text, p, end); !hex.empty()) {
-    words << "fov=0" << hex
+  if (const std::string_view hex = hex_number(text, p, end); !hex.empty()) {
+    words << "fov=" << hex
           << " is a hexadecimal number, but numbers are decimal: the camera gets fov 0";
     reason = Reason::kFovHex;
     return true;
