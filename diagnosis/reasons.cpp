@@ -386,7 +386,11 @@ bool explain_unquoted(const char* text, std::size_t length, std::size_t first, R
   }
   words << "a camera line starts with its name in double quotes, but this one starts with ";
   const char* const token_end = skip_letters(p, end);
-  if (token_end != p) {
+  if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
+    // Which no one sees: lists saved with one each, then joined (cat, copy).
+    words << "a UTF-8 byte-order mark (BOM, the bytes EF BB BF), as where lists saved with one "
+             "are joined: save each as UTF-8 without a BOM";
+  } else if (token_end != p) {
     words.quoted({p, static_cast<std::size_t>(token_end - p)});
   } else {
     words.byte_at(p, end);

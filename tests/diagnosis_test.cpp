@@ -250,12 +250,13 @@ const Row kRows[] = {
      {at(1, 1, Reason::kUtf8ByteOrderMark,
          "a UTF-8 byte-order mark (BOM) at the start of the list stands before the quote, so the "
          "camera on this line is lost: save the list as UTF-8 without a BOM")}},
-    {"a byte-order mark after the first line",
+    {"a byte-order mark after the first line, as in lists joined",
      kCamera + "\n\xEF\xBB\xBF" + kCamera + "\n",
      kBoth,
      {at(2, 1, Reason::kNoQuotes,
-         "a camera line starts with its name in double quotes, but this one starts with "
-         "\"\xEF\xBB\xBF\"")}},
+         "a camera line starts with its name in double quotes, but this one starts with a UTF-8 "
+         "byte-order mark (BOM, the bytes EF BB BF), as where lists saved with one are joined: "
+         "save each as UTF-8 without a BOM")}},
     {"a misspelt fov",
      kCamera + " FOV=70\n",
      kBoth,
