@@ -361,14 +361,24 @@ Reason explain_stop(const char* text, std::size_t length, const Reading& reading
   return Reason::kUnexpected;
 }
 
-bool explain_unquoted(const char* text, std::size_t length, std::size_t first, Reason& reason,
-                      Words& words, std::size_t& offset) {
-  const char* const end = text + length;
-  const char* const p = text + first;
+namespace {
+
+// How many different keys, each with its '=', stand in the bytes from `p` on.
+int distinct_keys(const char* p, const char* end) {
   unsigned keys = 0;
   for_each_key_with_equals(p, end, [&](int k, const char*) { keys |= 1u << k; });
   int distinct = 0;
   for (; keys != 0; keys &= keys - 1) ++distinct;
+  return distinct;
+}
+
+}  // namespace
+
+bool explain_unquoted(const char* text, std::size_t length, std::size_t first, Reason& reason,
+                      Words& words, std::size_t& offset) {
+  const char* const end = text + length;
+  const char* const p = text + first;
+  const int distinct = distinct_keys(p, end);
   offset = first;
   bool single = false;
   const std::size_t quote = other_quote_length(p, end, single);
@@ -402,10 +412,8 @@ bool explain_text_past_nul(const char* text, std::size_t length, std::size_t nul
   const char* const end = text + length;
   const char* p = text + nul;
   while (p != end && (*p == '\0' || is_space(*p))) ++p;
-  unsigned keys = 0;
-  for_each_key_with_equals(p, end, [&](int k, const char*) { keys |= 1u << k; });
-  const bool two = (keys & (keys - 1)) != 0;
-  if (p == end || !(two || (*p == '"' && keys != 0))) return false;
+  const int distinct = distinct_keys(p, end);
+  if (p == end || !(distinct >= 2 || (*p == '"' && distinct >= 1))) return false;
   words << "a NUL byte ends the line's text here: brivel reads nothing after it, and what follows "
            "looks like a camera line";
   return true;
