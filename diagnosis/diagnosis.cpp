@@ -422,7 +422,7 @@ void Diagnosis::end_line() {
   ++line_;
   line_offset_ = 0;
   line_characters_ = 0;
-  utf8_pending_ = 0;
+  utf8_pending_ = {};
   continued_ = false;
   blank_so_far_ = true;
   line_has_camera_ = false;
@@ -470,7 +470,7 @@ void Diagnosis::report(Reason reason, const char* text, std::size_t length, std:
   finding.reason = reason;
   finding.line = line_;
   finding.byte_column = line_offset_ + offset + 1;
-  int pending = utf8_pending_;
+  utf8::Unfinished pending = utf8_pending_;
   finding.column = line_characters_ + count_characters(text, offset, pending) + 1;
   finding.words = words_.view();
 

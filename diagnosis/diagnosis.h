@@ -73,7 +73,7 @@ class Diagnosis : public cli::PieceObserver {
   std::size_t line_ = 1;
   std::size_t line_offset_ = 0;      // of the current piece, in bytes
   std::size_t line_characters_ = 0;  // before the current piece
-  int utf8_pending_ = 0;             // continuation bytes its last character still awaits
+  utf8::Unfinished utf8_pending_;    // what its last character still awaits
   bool continued_ = false;           // the current piece goes on with a line cut before it
   bool blank_so_far_ = true;         // the pieces before the current one held only whitespace
   bool line_has_camera_ = false;
@@ -87,7 +87,7 @@ class Diagnosis : public cli::PieceObserver {
   struct Place {
     std::size_t line_offset;
     std::size_t line_characters;
-    int utf8_pending;
+    utf8::Unfinished utf8_pending;
     bool continued;
     char tail[kExcerptLength];
     std::size_t tail_length;

@@ -84,17 +84,17 @@ std::size_t other_quote_length(const char* p, const char* end, bool& single) {
 }
 
 // A number read as 0 that was meant as hexadecimal: "x1F" at `p`, right after
-// a lone 0. The number as written, its sign, 0, x and (at most eight of) its
-// digits, or nothing.
+// a run of zeros that starts the number. The number as written, its sign, its
+// zeros, x and (at most eight of) its digits, or nothing.
 std::string_view hex_number(const char* text, const char* p, const char* end) {
-  if (p == end || (*p != 'x' && *p != 'X') || p == text || p[-1] != '0' ||
-      (p - text >= 2 && is_digit(p[-2]))) {
-    return {};
-  }
+  if (p == end || (*p != 'x' && *p != 'X')) return {};
+  const char* zeros = p;
+  while (zeros != text && zeros[-1] == '0') --zeros;
+  if (zeros == p || (zeros != text && is_digit(zeros[-1]))) return {};
   const char* digits_end = p + 1;
   while (digits_end != end && is_hex_digit(*digits_end) && digits_end - p <= 8) ++digits_end;
   if (digits_end == p + 1) return {};
-  const char* const start = p - 1 - (p - text >= 2 && (p[-2] == '+' || p[-2] == '-'));
+  const char* const start = zeros - (zeros != text && (zeros[-1] == '+' || zeros[-1] == '-'));
   return {start, static_cast<std::size_t>(digits_end - start)};
 }
 
@@ -573,15 +573,12 @@ bool plain_camera_line(const char* text, std::size_t length, int items) {
   return count_equals(name_end + 1, end) == items - 1;
 }
 
-std::size_t count_characters(const char* bytes, std::size_t length, int& pending) {
+std::size_t count_characters(const char* bytes, std::size_t length, utf8::Unfinished& pending) {
   std::size_t characters = 0;
   for (std::size_t i = 0; i < length; ++i) {
-    if (pending > 0 && utf8::is_continuation(bytes[i])) {
-      --pending;
-      continue;
-    }
+    if (utf8::take(pending, bytes[i])) continue;
     ++characters;
-    pending = utf8::continuations(bytes[i]);
+    pending = utf8::start(bytes[i]);
   }
   return characters;
 }

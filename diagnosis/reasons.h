@@ -9,6 +9,7 @@
 #include "camera/camera_record.h"
 #include "camera/line_matcher.h"
 #include "diagnosis/finding.h"
+#include "diagnosis/utf8.h"
 
 namespace diagnosis {
 
@@ -86,9 +87,8 @@ bool explain_out_of_range(const char* text, std::size_t length, int items,
 // this is quick.
 bool plain_camera_line(const char* text, std::size_t length, int items);
 
-// Characters in UTF-8 text: a lead byte with its continuation bytes counts as
-// one, any other byte as one. `pending` carries an unfinished sequence over
-// from the bytes before.
-std::size_t count_characters(const char* bytes, std::size_t length, int& pending);
+// Characters in UTF-8 text (diagnosis/utf8.h). `pending` carries an unfinished
+// character over from the bytes before.
+std::size_t count_characters(const char* bytes, std::size_t length, utf8::Unfinished& pending);
 
 }  // namespace diagnosis

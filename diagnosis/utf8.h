@@ -1,7 +1,10 @@
-// Characters of UTF-8 text, for columns and excerpts. A character is a lead
-// byte with the continuation bytes that follow it (as many as it announces,
-// or fewer where the text breaks off); any other byte is a character of its
-// own. Whether a character is well-formed UTF-8 is a separate question.
+// Characters of UTF-8 text, for columns and excerpts, counted as editors and
+// terminals count them: a lead byte with the continuation bytes that follow it
+// as long as they could still make a well-formed character (as many as it
+// announces, or fewer where the text breaks off or turns ill-formed); any
+// other byte is a character of its own. So E0 80 80, which no well-formed
+// character starts, is three characters, as it shows as three replacement
+// characters. Whether a character is well-formed is a separate question.
 #pragma once
 
 #include <cstddef>
@@ -18,27 +21,51 @@ inline int continuations(char c) {
   return b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 ? (b <= 0xEF ? 2 : 0) : b >= 0xC2 ? 1 : 0;
 }
 
+// Whether `next` may follow `lead` in a well-formed character: no overlong
+// form, no surrogate, nothing above U+10FFFF.
+inline bool may_follow(char lead, char next) {
+  const auto l = static_cast<unsigned char>(lead);
+  const auto n = static_cast<unsigned char>(next);
+  if ((n & 0xC0) != 0x80) return false;
+  if (l == 0xE0) return n >= 0xA0;
+  if (l == 0xED) return n <= 0x9F;
+  if (l == 0xF0) return n >= 0x90;
+  if (l == 0xF4) return n <= 0x8F;
+  return true;
+}
+
+// A character not finished yet: its lead byte and the continuation bytes it
+// still awaits (none once finished).
+struct Unfinished {
+  char lead = 0;
+  int left = 0;
+};
+
+// The character that `lead` starts.
+inline Unfinished start(char lead) {
+  return {lead, continuations(lead)};
+}
+
+// Whether `next` belongs to the character `unfinished`, which then takes it.
+inline bool take(Unfinished& unfinished, char next) {
+  if (unfinished.left == 0) return false;
+  const bool second = unfinished.left == continuations(unfinished.lead);
+  if (second ? !may_follow(unfinished.lead, next) : !is_continuation(next)) return false;
+  --unfinished.left;
+  return true;
+}
+
 // The length of the character at `p` (at least 1), by the rule above.
 inline std::size_t character_length(const char* p, const char* end) {
   std::size_t length = 1;
-  for (int left = continuations(*p); left > 0 && p + length != end && is_continuation(p[length]);
-       --left) {
-    ++length;
-  }
+  for (Unfinished c = start(*p); p + length != end && take(c, p[length]);) ++length;
   return length;
 }
 
-// Whether the `length` bytes at `p` are one well-formed UTF-8 character
-// beyond ASCII (no overlong form, no surrogate, nothing above U+10FFFF).
+// Whether the `length` bytes at `p`, as character_length() gives them, are one
+// well-formed UTF-8 character beyond ASCII.
 inline bool well_formed(const char* p, std::size_t length) {
-  if (length < 2 || length != static_cast<std::size_t>(continuations(*p)) + 1) return false;
-  const auto lead = static_cast<unsigned char>(p[0]);
-  const auto second = static_cast<unsigned char>(p[1]);
-  if (lead == 0xE0) return second >= 0xA0;
-  if (lead == 0xED) return second <= 0x9F;
-  if (lead == 0xF0) return second >= 0x90;
-  if (lead == 0xF4) return second <= 0x8F;
-  return true;
+  return length >= 2 && length == static_cast<std::size_t>(continuations(*p)) + 1;
 }
 
 }  // namespace diagnosis::utf8

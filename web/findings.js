@@ -27,11 +27,16 @@ async function inSlices(count, work, stale) {
   return !stale();
 }
 
-// The end of the UTF-8 character at `at` of `bytes`.
+// The end of the UTF-8 character at `at` of `bytes`, counted as brivel-check counts them: a lead
+// byte with the continuation bytes that could still make a well-formed character.
 function characterEnd(bytes, at) {
   const lead = bytes[at];
-  let end = at + 1 + (lead >= 0xf0 && lead <= 0xf4 ? 3 : lead >= 0xe0 && lead <= 0xef ? 2 : lead >= 0xc2 && lead <= 0xdf ? 1 : 0);
-  for (let i = at + 1; i < end; ++i) if (i >= bytes.length || (bytes[i] & 0xc0) !== 0x80) end = i;
+  const last = at + (lead >= 0xf0 && lead <= 0xf4 ? 3 : lead >= 0xe0 && lead <= 0xef ? 2 : lead >= 0xc2 && lead <= 0xdf ? 1 : 0);
+  // The byte after the lead rules out overlong forms, surrogates and what lies above U+10FFFF.
+  const low = lead === 0xe0 ? 0xa0 : lead === 0xf0 ? 0x90 : 0x80;
+  const high = lead === 0xed ? 0x9f : lead === 0xf4 ? 0x8f : 0xbf;
+  let end = at + 1;
+  while (end <= last && end < bytes.length && bytes[end] >= (end === at + 1 ? low : 0x80) && bytes[end] <= (end === at + 1 ? high : 0xbf)) ++end;
   return end;
 }
 
