@@ -263,8 +263,10 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
     reason = Reason::kUtf8ByteOrderMark;
   } else if (text[first] == '"') {
     read_by_the_rules(text, length, reading_);
-    if (length == kPiece && text[length - 1] != '\n' && ran_out(text, length, reading_)) {
-      hold_cut(text, length);
+    // A cut piece is explained once the next piece shows what the cut lost,
+    // and whether the line goes on past it at all.
+    if (length == kPiece && text[length - 1] != '\n') {
+      if (!input_is_no_text(text, length, true)) hold_cut(text, length);
       return;
     }
     reason = explain_stop(text, length, reading_, words_, offset);
@@ -313,6 +315,16 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
   if (quiet_) return;
   const Reading& cut = cut_reading_;
   words_.clear();
+  std::memcpy(joined_ + kPiece, text, length);
+  const std::size_t joined_length = kPiece + length;
+  if (!ran_out(joined_, kPiece, cut)) {
+    // The rules stopped before the cut: the word is the cut piece's own, and
+    // its excerpt shows the line across the cut, up to its end.
+    std::size_t offset;
+    const Reason reason = explain_stop(joined_, kPiece, cut, words_, offset);
+    report_read_whole(reason, text, length, offset, &cut);
+    return;
+  }
   words_ << "this line is longer than a piece (" << std::int64_t{kPiece} << " bytes), and ";
   using Expected = camera::StopPoint::Expected;
   if (cut.stop.expected == Expected::kName || cut.stop.expected == Expected::kClosingQuote) {
@@ -326,8 +338,6 @@ void Diagnosis::settle_cut(const char* text, std::size_t length) {
   }
   // The line read as one: the cut piece and the next. (Its name, closed in
   // the cut piece, fits a record.)
-  std::memcpy(joined_ + kPiece, text, length);
-  const std::size_t joined_length = kPiece + length;
   read_by_the_rules(joined_, joined_length, reading_);
   if (cut.items >= 7) {
     words_ << "the camera comes from its piece before the cut here: ";

@@ -36,6 +36,7 @@ struct Got {
   bool has_position = false;
   std::int32_t x = 0;
   std::int32_t y = 0;
+  bool excerpt_ends_line = false;
   bool operator==(const Got& o) const {
     return line == o.line && column == o.column && byte_column == o.byte_column &&
            reason == o.reason && words == o.words;
@@ -51,7 +52,8 @@ class Collector : public diagnosis::Listener {
  public:
   void finding(const diagnosis::Finding& f) override {
     findings.push_back({f.line, f.column, f.byte_column, f.reason, std::string(f.words),
-                        std::string(f.excerpt), f.mark, f.has_position, f.x, f.y});
+                        std::string(f.excerpt), f.mark, f.has_position, f.x, f.y,
+                        f.excerpt_ends_line});
   }
   std::vector<Got> findings;
 };
@@ -589,6 +591,15 @@ TEST(Diagnosis, ExcerptIsAWindowAroundTheColumn) {
   ASSERT_EQ(got.findings.size(), 1u);
   EXPECT_EQ(got.findings[0].excerpt, "\"market\" x=100 y=200");
   EXPECT_EQ(got.findings[0].mark, 20u);
+
+  // A line of one piece and its CR LF, no more, is shown to its end, as a short one is.
+  const std::string head = "\"gate\" x=1 y=2 z=3 pitch=4 yax=5 roll=6";
+  const std::string piece_long = std::string(1022 - head.size(), ' ') + head + "\r\n";
+  got = diagnose(piece_long, false, piece_long.size());
+  ASSERT_EQ(got.findings.size(), 1u);
+  EXPECT_EQ(got.findings[0].column, 1011u);
+  EXPECT_EQ(got.findings[0].excerpt.substr(got.findings[0].excerpt.size() - 7), " roll=6");
+  EXPECT_TRUE(got.findings[0].excerpt_ends_line);
 }
 
 // The Windows program's text rules, read however the bytes arrive: a CR LF
