@@ -3,9 +3,11 @@
 # - the manual page gzipped;
 # - the licence as a machine-readable copyright file (DEP-5) in place of LICENSE;
 # - the changelog, in Debian's format, made from CHANGELOG.md;
-# - the program stripped of what Debian's own builds strip (.comment, .note).
-# gzip -n leaves out the name and time stamp, so the package comes out the same
-# from the same sources.
+# - the program stripped of what Debian's own builds strip (.comment, .note);
+# - every file dated as the newest changelog entry, as dpkg-buildpackage dates
+#   them, unless SOURCE_DATE_EPOCH is set already.
+# With that and gzip -n, which leaves out the name and time stamp, the package
+# comes out the same, byte for byte, from the same sources.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
@@ -52,6 +54,13 @@ find_program(python3 python3 REQUIRED)
 run(${python3} "${CPACK_BRIVEL_SOURCE_DIR}/packaging/debian_changelog.py"
     "${CPACK_BRIVEL_SOURCE_DIR}/CHANGELOG.md" "${CPACK_PACKAGE_VERSION}"
     "${CPACK_DEBIAN_PACKAGE_MAINTAINER}" OUTPUT_FILE "${doc}/changelog")
+# cpack dates the files in the package by SOURCE_DATE_EPOCH when it is set, by
+# the time of the build otherwise.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND dpkg-parsechangelog -l "${doc}/changelog" -S Timestamp
+                  OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
+endif()
 run(gzip -9n "${doc}/changelog")
 file(CHMOD "${doc}/copyright" "${doc}/changelog.gz"
      PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

@@ -14,6 +14,8 @@ set -euo pipefail
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LC_ALL=C.UTF-8 MANWIDTH=80
+# The .deb dates its files itself, which is checked below.
+unset SOURCE_DATE_EPOCH
 
 version=$(sed -n 's/^project(brivel VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 checks=0
@@ -108,6 +110,12 @@ check "the .deb holds the programs, the gzipped pages, the copyright file and th
   same "$(dpkg-deb -c "$deb" | files_of)" "$(printf '%s\n' ./usr/bin/brivel ./usr/bin/brivel-check \
     ./usr/share/doc/brivel/changelog.gz ./usr/share/doc/brivel/copyright \
     ./usr/share/man/man1/brivel-check.1.gz ./usr/share/man/man1/brivel.1.gz)"
+# Made again a second later, the .deb must not change: its files are dated as
+# the newest changelog entry, and the gzipped ones carry no time stamp.
+cp "$deb" "$work/first.deb"
+sleep 1
+(cd "$deb_build" && cpack) >"$work/cpack.log" 2>&1
+check "cpack makes the same .deb, byte for byte, when run again" cmp -s "$work/first.deb" "$deb"
 field() { dpkg-deb -f "$deb" "$1"; }
 check "package name, version, section" same "$(field Package) $(field Version) $(field Section)" \
   "brivel $version utils"
