@@ -21,7 +21,9 @@ brivel-check reads camera lists as brivel does and says why a line was
 skipped or a camera got the default field of view, in the format that
 editors and continuous integration read. See brivel-check(1).")
 set(CPACK_STRIP_FILES ON)
-# The same modes whatever the umask of whoever builds the packages.
+# Folders made by `cmake --install` get mode 755 under a umask that leaves
+# that much (022, or 002 where groups may write); the packages' folders get it
+# whatever the umask (staged_modes.cmake, below).
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
@@ -66,5 +68,7 @@ else()
   set(CPACK_BRIVEL_SOURCE_DIR ${PROJECT_SOURCE_DIR})
   set(CPACK_BRIVEL_STRIP ${CMAKE_STRIP})
 endif()
+# Last, so that it sees the folders the scripts before it made too.
+list(APPEND CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/staged_modes.cmake)
 
 include(CPack)

@@ -58,12 +58,17 @@ man_shows_page() {
 }
 # Every line of a text file ends in CR LF.
 crlf_only() { same "$(grep -c $'\r$' "$1")" "$(wc -l <"$1")"; }
-# Configures FOLDER with the CMake preset PRESET, builds it and runs cpack there.
+# The modes in an archive listing: folders and programs 755, other files 644.
+modes_of() { awk '{ print $1 }' | sort -u; }
+usual_modes=$(printf '%s\n' -rw-r--r-- -rwxr-xr-x drwxr-xr-x)
+# Configures FOLDER with the CMake preset PRESET, builds it and runs cpack there,
+# under a umask that keeps everything from group and others, which the
+# packages' modes must not show.
 package() {  # package PRESET FOLDER
   local folder=$2
   cmake --preset "$1" >/dev/null
   cmake --build "$folder" --parallel 2 >/dev/null
-  (cd "$folder" && cpack) >"$work/cpack.log" 2>&1 || {
+  (cd "$folder" && umask 077 && cpack) >"$work/cpack.log" 2>&1 || {
     cat "$work/cpack.log"
     exit 1
   }
@@ -114,8 +119,9 @@ check "the .deb holds the programs, the gzipped pages, the copyright file and th
 # the newest changelog entry, and the gzipped ones carry no time stamp.
 cp "$deb" "$work/first.deb"
 sleep 1
-(cd "$deb_build" && cpack) >"$work/cpack.log" 2>&1
+(cd "$deb_build" && umask 077 && cpack) >"$work/cpack.log" 2>&1
 check "cpack makes the same .deb, byte for byte, when run again" cmp -s "$work/first.deb" "$deb"
+check "the .deb's folders and files have modes 755 and 644" same "$(dpkg-deb -c "$deb" | modes_of)" "$usual_modes"
 field() { dpkg-deb -f "$deb" "$1"; }
 check "package name, version, section" same "$(field Package) $(field Version) $(field Section)" \
   "brivel $version utils"
@@ -173,6 +179,7 @@ check "cpack made $tgz and no .deb there" \
 check "the tarball holds bin/brivel, bin/brivel-check, their pages and the licence, nothing else" \
   same "$(tar -tzvf "$tgz" | files_of)" "$(printf "brivel-$version-Linux/%s\n" bin/brivel \
     bin/brivel-check share/doc/brivel/LICENSE share/man/man1/brivel-check.1 share/man/man1/brivel.1)"
+check "the tarball's folders and files have modes 755 and 644" same "$(tar -tzvf "$tgz" | modes_of)" "$usual_modes"
 mkdir "$work/local"
 tar -xzf "$tgz" --strip-components=1 -C "$work/local"
 for program in brivel brivel-check; do
