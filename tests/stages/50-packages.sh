@@ -205,9 +205,9 @@ check "cmake --install puts the programs, their pages and the licence under the 
   same "$(cd "$work/prefix" && find . -type f | sort)" \
   "$(printf '%s\n' ./bin/brivel ./bin/brivel-check ./share/doc/brivel/LICENSE \
     ./share/man/man1/brivel-check.1 ./share/man/man1/brivel.1)"
-check "the installed pages are those in doc/" \
-  cmp -s doc/brivel.1 "$work/prefix/share/man/man1/brivel.1" &&
-  cmp -s doc/brivel-check.1 "$work/prefix/share/man/man1/brivel-check.1"
+for page in brivel brivel-check; do
+  check "the installed $page.1 is doc/$page.1" cmp -s doc/$page.1 "$work/prefix/share/man/man1/$page.1"
+done
 check "the installed brivel converts the example" converts_example "$work/prefix/bin/brivel"
 check "man finds the pages with bin/ on PATH" man_shows_page PATH="$work/prefix/bin:$PATH"
 
