@@ -6,7 +6,7 @@
 # in node), test the page's
 # arithmetic under node (tests/web/page_logic_test.mjs), then open the page
 # from the disk in Debian's Chromium, headless: by keyboard alone, through the
-# axe-core audit, at 390 px, with its downloads compared with the command
+# axe-core audit, at 320 px, with its downloads compared with the command
 # line's output byte for byte in both line-end modes, its findings and export
 # with brivel-check's, bad files and their one-click fix
 # (tests/web/page_test.mjs); and print its figures on 100 MB of the
