@@ -51,7 +51,8 @@ class FindingsList {
     this.filter = root.querySelector('input[type=search]');
     this.count = root.querySelector('.count');
     const rows = root.querySelector('.rows');
-    this.list = new VirtualList(rows, root.querySelector('.row-box'), () => this.createRow(), (row, k) => this.renderRow(row, k));
+    this.list = new VirtualList(rows, root.querySelector('.row-box'), () => this.createRow(), (row, k) => this.renderRow(row, k),
+      (row) => this.fillTallest(row));
     this.typing = 0;  // the timer of a filter still being typed
     this.filtering = Promise.resolve();  // the latest filter's pass
     this.filter.addEventListener('input', () => {
@@ -143,12 +144,21 @@ class FindingsList {
     return item;
   }
 
-  // The line around the column, with the character at the column marked (or the end of the line).
   renderRow(item, k) {
-    const entry = this.source.entry(this.shown[k]);
-    const [where, code, reason] = item.children;
     item.setAttribute('aria-posinset', String(k + 1));
     item.setAttribute('aria-setsize', String(this.shown.length));
+    this.fill(item, this.source.entry(this.shown[k]));
+  }
+
+  // A row as tall as any: the longest excerpt and the longest words, which wrap on a narrow screen.
+  fillTallest(item) {
+    const { excerpt, words } = this.source.longest();
+    this.fill(item, { ...this.source.entry(excerpt), reason: this.source.entry(words).reason });
+  }
+
+  // The line around the column, with the character at the column marked (or the end of the line).
+  fill(item, entry) {
+    const [where, code, reason] = item.children;
     where.textContent = `line ${entry.line}, column ${entry.column}`;
     const { excerpt, mark: at } = entry;
     const mark = document.createElement('mark');
@@ -184,6 +194,16 @@ function libraryFindings(found) {
         excerpt: pool.subarray(found.wordsEnd[i], found.excerptEnd[i]),
         mark: found.mark[i], startsLine: (flags & 1) !== 0, endsLine: (flags & 2) !== 0,
       };
+    },
+    // The findings with the longest excerpt and the longest words, in bytes.
+    longest() {
+      let excerpt = 0;
+      let words = 0;
+      for (let i = 1; i < count; ++i) {
+        if (found.excerptEnd[i] - found.wordsEnd[i] > found.excerptEnd[excerpt] - found.wordsEnd[excerpt]) excerpt = i;
+        if (found.wordsEnd[i] - found.codeEnd[i] > found.wordsEnd[words] - found.codeEnd[words]) words = i;
+      }
+      return { excerpt, words };
     },
     // The text of each finding `order` names, as brivel-check prints it.
     texts: (order) => Array.from(order, (i) => found.texts[found.chunk[i]].subarray(found.excerptEnd[i], found.textEnd[i])),

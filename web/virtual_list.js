@@ -31,12 +31,16 @@ function scrollTopFor(index, viewportHeight, rowHeight, count) {
 
 class VirtualList {
   // scroller: the element that scrolls; rows: the element inside it that holds the rows.
-  // createRow() makes an empty row, renderRow(row, index) fills it.
-  constructor(scroller, rows, createRow, renderRow) {
+  // createRow() makes an empty row, renderRow(row, index) fills it. Rows whose text wraps are
+  // all as tall as the tallest: fillTallest(row), if given, fills a row as that one would be
+  // filled. It is measured at the list's width, whatever its text's size and spacing, and the
+  // rows' height is --row-height on the scroller.
+  constructor(scroller, rows, createRow, renderRow, fillTallest = null) {
     this.scroller = scroller;
     this.rows = rows;
     this.createRow = createRow;
     this.renderRow = renderRow;
+    this.fillTallest = fillTallest;
     this.count = 0;
     this.rowHeight = 0;
     this.pending = 0;
@@ -46,12 +50,35 @@ class VirtualList {
     scroller.prepend(this.sizer);
     scroller.addEventListener('scroll', () => this.refresh());
     new ResizeObserver(() => this.refresh()).observe(scroller);
+    if (fillTallest) {
+      // Out of sight, where the rows are, and measured again whenever its height changes.
+      const box = rows.cloneNode(false);
+      box.classList.add('virtual-tallest');
+      box.setAttribute('aria-hidden', 'true');
+      this.tallest = createRow();
+      box.append(this.tallest);
+      scroller.append(box);
+      new ResizeObserver(() => this.measure() && this.refresh()).observe(this.tallest);
+    }
   }
 
   setCount(count) {
     this.count = count;
     this.scroller.scrollTop = 0;
+    if (this.fillTallest && count > 0) {
+      this.fillTallest(this.tallest);
+      this.measure();
+    }
     this.draw();
+  }
+
+  // Takes the tallest row's height (none while the list is hidden); whether it changed.
+  measure() {
+    const height = Math.ceil(this.tallest.getBoundingClientRect().height);
+    if (height === this.rowHeight) return false;
+    this.rowHeight = height;
+    this.scroller.style.setProperty('--row-height', `${height}px`);
+    return true;
   }
 
   refresh() {
@@ -75,6 +102,7 @@ class VirtualList {
     cancelAnimationFrame(this.pending);
     this.pending = 0;
     if (!this.rowHeight) {
+      if (this.fillTallest) return;  // hidden
       // The height of a row, as the style sheet makes it; none while the list is hidden.
       const probe = this.createRow();
       this.rows.append(probe);
