@@ -202,6 +202,10 @@ class CameraMap {
     this.measure = document.createElement('canvas').getContext('2d');
     this.measure.font = MAP_FONT;
     new ResizeObserver(() => this.redraw()).observe(root);
+    // Its colours are the style sheet's, which change with forced colours (Windows' high contrast) and their theme.
+    for (const query of ['(forced-colors: active)', '(prefers-color-scheme: dark)']) {
+      matchMedia(query).addEventListener('change', () => this.redraw());
+    }
     this.listen();
   }
 
@@ -399,9 +403,10 @@ class CameraMap {
       : `${n(grid.inView)} of ${n(this.count)} cameras in sight.`) + misses;
   }
 
-  // Darker where more cameras are, on a logarithmic scale so that lone cameras still show.
+  // Darker where more cameras are, on a logarithmic scale so that lone cameras still show: each
+  // cell's opacity, then the colour over them all, which may be any the style sheet gives (a
+  // system colour where the colours are forced).
   drawDensity(g, grid, dense) {
-    const [r, gr, b] = dense.match(/[0-9a-f]{2}/gi).map((h) => parseInt(h, 16));
     const image = new ImageData(grid.columns, grid.rows);
     const pixels = new Uint32Array(image.data.buffer);
     const scale = 1 / Math.log1p(grid.largest);
@@ -409,12 +414,16 @@ class CameraMap {
       const n = grid.counts[i];
       if (n === 0) continue;
       const alpha = Math.round(255 * (0.3 + 0.7 * Math.log1p(n) * scale));
-      pixels[i] = (alpha << 24) | (b << 16) | (gr << 8) | r;
+      pixels[i] = (alpha << 24) | 0xffffff;
     }
     const cells = document.createElement('canvas');
     cells.width = grid.columns;
     cells.height = grid.rows;
-    cells.getContext('2d').putImageData(image, 0, 0);
+    const painted = cells.getContext('2d');
+    painted.putImageData(image, 0, 0);
+    painted.globalCompositeOperation = 'source-in';
+    painted.fillStyle = dense;
+    painted.fillRect(0, 0, grid.columns, grid.rows);
     g.imageSmoothingEnabled = false;
     g.drawImage(cells, 0, 0, grid.columns * MAP_DENSITY_CELL, grid.rows * MAP_DENSITY_CELL);
   }
@@ -450,7 +459,7 @@ class CameraMap {
     }
     g.stroke();
     g.fillStyle = colour('--map-marker');
-    g.strokeStyle = '#fff';
+    g.strokeStyle = colour('--map-halo');
     g.lineWidth = 1;
     for (let k = 0; k < shown.length; k += 3) {
       g.beginPath();
@@ -472,7 +481,7 @@ class CameraMap {
     this.missesInView = shown.length / 2;
     if (this.missesInView > MAP_DETAIL_LIMIT) return false;
     g.fillStyle = colour('--map-miss');
-    g.strokeStyle = '#fff';
+    g.strokeStyle = colour('--map-halo');
     g.lineWidth = 1;
     for (let k = 0; k < shown.length; k += 2) {
       g.beginPath();

@@ -10,7 +10,8 @@
 //  - checks that the page's findings are brivel-check's, word for
 //    word, in both modes;
 //  - clicks a map marker and checks it against its line; cancels a conversion;
-//  - runs the axe-core audit (WCAG 2.1 A and AA) and checks the page at 320 px;
+//  - runs the axe-core audit (WCAG 2.1 A and AA) and checks the page at 320 px,
+//    with text spaced out and in forced colours;
 //  - prints the longest main-thread task while a large result is drawn (a
 //    figure, not a check).
 //
@@ -649,6 +650,41 @@ try {
   check('with text spaced out (WCAG 1.4.12), still none, and the page no wider', cut.length === 0 && wide <= 320,
     `${wide} px; ${cut.join('; ')}`);
   await audit(b.page, 'at 320 px');
+
+  // Forced colours, as Windows' high contrast themes force them, here a dark one: the canvas is the
+  // page's to colour, and a background of ours is dropped.
+  await b.page.emulateMedia({ forcedColors: 'active', colorScheme: 'dark' });
+  await b.page.click('#camera-rows [role=row]:nth-child(2)');
+  await b.page.focus('#map');
+  await b.page.keyboard.press('ArrowDown');
+  await b.page.waitForTimeout(100);
+  const forced = await b.page.evaluate(() => {
+    const system = (name) => {
+      const probe = document.createElement('i');
+      probe.style.cssText = `forced-color-adjust: none; color: ${name}`;
+      document.body.append(probe);
+      const rgb = getComputedStyle(probe).color.match(/\d+/g).slice(0, 3).map(Number);
+      probe.remove();
+      return rgb;
+    };
+    const [text, highlight] = [system('CanvasText'), system('Highlight')];
+    const near = (rgb, want) => rgb.every((v, c) => Math.abs(v - want[c]) < 40);
+    // The cross that Enter picks at, where the map is no longer on the camera just chosen.
+    const canvas = document.querySelector('#map canvas');
+    const ratio = canvas.width / canvas.getBoundingClientRect().width;
+    const { left, top, plotWidth, plotHeight } = map.layout();
+    const bar = [-9, -7, -5, 5, 7, 9].filter((dx) => {
+      const pixel = canvas.getContext('2d').getImageData(Math.round((left + plotWidth / 2 + dx) * ratio),
+        Math.round((top + plotHeight / 2) * ratio), 1, 1).data;
+      return pixel[3] > 64 && near([...pixel.slice(0, 3)], text);
+    }).length;
+    const row = getComputedStyle(document.querySelector('#camera-rows [role=row].selected')).backgroundColor.match(/\d+/g).slice(0, 3).map(Number);
+    const keys = [...document.querySelectorAll('.legend [class^=key-]:not(.key-arrow)')]
+      .filter((key) => getComputedStyle(key).backgroundColor === getComputedStyle(document.body).backgroundColor).length;
+    return { bar, row: near(row, highlight), keys };
+  });
+  check('in forced colours, the map\'s cross, the chosen row and the legend\'s keys show', forced.bar >= 5 && forced.row && forced.keys === 0,
+    JSON.stringify(forced));
   check('no error on the page at 320 px', b.errors.length === 0, b.errors.join('; '));
   await b.context.close();
 } finally {
