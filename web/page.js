@@ -88,7 +88,11 @@ function chosenMiss(k) {
 
 // Progress on the bar; the status line (a live region) only at each new step, so that a screen reader is not flooded.
 function showStatus(text, done = null) {
-  $('progress-row').hidden = done === null;
+  const row = $('progress-row');
+  // Cancel, hidden with the bar as a pass ends, hands the keyboard on rather than dropping it to the
+  // page's top: to the download once there is one.
+  if (done === null && row.contains(document.activeElement)) ($('result').hidden ? $('choose') : $('download')).focus();
+  row.hidden = done === null;
   if (done !== null) $('progress').value = done;
   if ($('status').textContent !== text) $('status').textContent = text;
 }
