@@ -209,6 +209,7 @@ class CameraTable {
     event.preventDefault();
     const from = this.position >= 0 ? this.position : (moves[event.key] > 0 ? -1 : n);
     this.select(orderAt(this.order, Math.min(n - 1, Math.max(0, from + moves[event.key]))));
+    this.list.keepInWindow(this.position);
   }
 }
 

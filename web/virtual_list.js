@@ -94,6 +94,17 @@ class VirtualList {
     this.draw();
   }
 
+  // Scrolls the page, if need be, so that row `index`, in sight in the list, is in the window
+  // too: the list may be taller than the window (a page zoomed in).
+  keepInWindow(index) {
+    this.draw();
+    const row = this.rows.children[index - this.window().first];
+    if (!row) return;
+    const box = row.getBoundingClientRect();
+    if (box.top < 0) window.scrollBy(0, box.top);
+    else if (box.bottom > window.innerHeight) window.scrollBy(0, box.bottom - window.innerHeight);
+  }
+
   window() {
     return virtualWindow(this.scroller.scrollTop, this.scroller.clientHeight, this.rowHeight, this.count);
   }

@@ -692,6 +692,21 @@ try {
   });
   check('in forced colours, the map\'s cross, the chosen row and the legend\'s keys show', forced.bar >= 5 && forced.row && forced.keys === 0,
     JSON.stringify(forced));
+  await b.page.emulateMedia({ forcedColors: 'none', colorScheme: 'light' });
+
+  // 1280 px zoomed to 400%: the table's rows are taller than the window, and the row the keys
+  // choose is kept in it.
+  await b.page.setViewportSize({ width: 320, height: 256 });
+  await b.drop('forty.txt', latin1(Array.from({ length: 40 }, (_, i) => `"c${i}" x=${i} y=0 z=0 pitch=0 yaw=0 roll=0\n`).join('')));
+  await b.page.focus('#camera-rows');
+  const outOfWindow = [];
+  for (const key of ['ArrowDown', ...Array(12).fill('ArrowDown'), 'End', 'Home', 'PageDown', 'PageDown']) {
+    await b.page.keyboard.press(key);
+    await b.page.waitForTimeout(50);
+    const box = await b.page.locator('#camera-rows [role=row].selected').boundingBox();
+    if (box.y < -1 || box.y + box.height > 257) outOfWindow.push(`${key}: ${Math.round(box.y)} to ${Math.round(box.y + box.height)}`);
+  }
+  check('in a window shorter than the table, the row the keys choose stays in it', outOfWindow.length === 0, outOfWindow.join('; '));
   check('no error on the page at 320 px', b.errors.length === 0, b.errors.join('; '));
   await b.context.close();
 } finally {
