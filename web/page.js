@@ -188,7 +188,11 @@ async function convert() {
   const started = performance.now();
   const n = input.size;
   const size = megabytes(n);
-  for (const id of ['result', 'map-section', 'cameras-section', 'misses-section']) $(id).hidden = true;
+  const sections = ['result', 'map-section', 'cameras-section', 'misses-section'].map($);
+  // The keyboard's place, if these hold it (a list dropped while it is in the table): it is given
+  // back once they are drawn again, rather than left at the page's top.
+  const place = sections.some((section) => section.contains(document.activeElement)) ? document.activeElement : null;
+  for (const section of sections) section.hidden = true;
   showStatus(`Converting ${name} (${size})…`, 0);
   let found;
   // The cameras for the map and the table. A tab may run out of memory for them on a list of
@@ -249,6 +253,7 @@ async function convert() {
     (full ? ` ${$('held-note').textContent}` : ''));
   await drawn;
   if (stale()) return;
+  if (place && document.activeElement === document.body && place.getClientRects().length > 0) place.focus();
   await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
   if (stale()) return;
   delete document.body.dataset.drawing;

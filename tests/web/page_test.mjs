@@ -309,7 +309,10 @@ try {
   console.log('--- downloads compared byte for byte');
   await b.setWindows(true);
   sameBytes('the example, Windows line ends: every LF written as CR LF', (await b.download()).bytes, windows(example));
+  await page.focus('#camera-rows');
   await b.drop('site b.list.txt', windowsStyle);
+  const stayed = await page.evaluate(() => document.activeElement.id || document.activeElement.tagName);
+  check('a list dropped while the keyboard is in the table, hidden while it converts, leaves the keyboard there', stayed === 'camera-rows', stayed);
   got = await b.download();
   check('the download is named after the dropped file', got.name === 'site b.list.ent', got.name);
   sameBytes('a Windows-style list: CR LF read as LF, the input ends at the Ctrl-Z', got.bytes, windows(windowsStyle));
