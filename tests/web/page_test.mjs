@@ -269,10 +269,11 @@ try {
   check('from there, four steps right and four down, Enter picks "dock 3"', /"dock 3"/.test(details), details);
   await tabTo('misses');
   const market = await b.text('#misses li[aria-posinset]:nth-child(2)');
-  check('the findings: the second is line 16, its line with the column marked, and why',
+  check('the findings: the second is line 16, its line with the column marked (its end, said as such), and why',
     /line 16, column 21/.test(market) && /z is missing after y=200/.test(market) &&
     (await b.text('#misses li[aria-posinset]:nth-child(2) code')) === '"market" x=100 y=200' &&
-    (await page.locator('#misses li[aria-posinset]:nth-child(2) mark.end').count()) === 1, market);
+    (await page.locator('#misses li[aria-posinset]:nth-child(2) mark.end').count()) === 1 &&
+    /- mark: end of line/.test(await page.locator('#misses li[aria-posinset]:nth-child(2)').ariaSnapshot()), market);
   check('exactly 3 findings in examples/cameras.txt', (await b.text('#misses-section .count')) === '3 findings');
   const mouse = await page.evaluate(() => window.mouseEvents);
   check('no mouse event on the way', mouse.length === 0, mouse.join(' '));
@@ -474,6 +475,9 @@ try {
   await page.waitForFunction(() => !document.getElementById('cameras-section').dataset.busy);
   const firstX = await b.text('#camera-rows [role=row]:first-child .x');
   check('sorted by x, the table starts with the least x', firstX === '-2000', firstX);
+  // The sort mark is for the eye: to a screen reader the button is "x", its header sorted ascending.
+  const header = await page.locator('[role=columnheader][aria-sort=ascending]').ariaSnapshot();
+  check('the sorted column is said as such, its button named without the mark', /^- columnheader "x":\n\s+- button "x"$/.test(header), header);
   await page.fill('#camera-filter', 'cam 1234');
   await page.waitForFunction(() => /of/.test(document.querySelector('#cameras-section .count').textContent));
   // 66 of them: cameras are the lines i with i % 5 < 3, named "cam i" (past the first batch of 16,384 too).
