@@ -202,6 +202,14 @@ class CameraMap {
     this.measure = document.createElement('canvas').getContext('2d');
     this.measure.font = MAP_FONT;
     new ResizeObserver(() => this.redraw()).observe(root);
+    // A label's text out of sight, whose size changes with the spacing a reader sets for text (a
+    // style sheet of theirs, added at any time): the labels are measured and placed again then.
+    const gauge = document.createElement('span');
+    gauge.className = 'gauge';
+    gauge.setAttribute('aria-hidden', 'true');
+    gauge.textContent = '-0,000';
+    root.append(gauge);
+    new ResizeObserver(() => this.redraw()).observe(gauge);
     // Its colours are the style sheet's, which change with forced colours (Windows' high contrast) and their theme.
     for (const query of ['(forced-colors: active)', '(prefers-color-scheme: dark)']) {
       matchMedia(query).addEventListener('change', () => this.redraw());
@@ -297,6 +305,9 @@ class CameraMap {
 
   draw() {
     this.pending = 0;
+    // The labels are measured as they are shown, in whatever spacing a reader has set for text.
+    const spacing = getComputedStyle(this.ticks).letterSpacing;
+    this.measure.letterSpacing = spacing === 'normal' ? '0px' : spacing;
     const box = this.layout();
     if (!this.cameras || box.plotWidth < 10) return;  // hidden, or no list yet
     const { width, height, left, top, plotWidth, plotHeight } = box;
