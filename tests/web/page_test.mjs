@@ -695,10 +695,12 @@ try {
     const row = getComputedStyle(document.querySelector('#camera-rows [role=row].selected')).backgroundColor.match(/\d+/g).slice(0, 3).map(Number);
     const keys = [...document.querySelectorAll('.legend [class^=key-]:not(.key-arrow)')]
       .filter((key) => getComputedStyle(key).backgroundColor === getComputedStyle(document.body).backgroundColor).length;
-    return { bar, row: near(row, highlight), keys };
+    // The character a finding marks in the system's colour for marked text, as its mark is.
+    const mark = getComputedStyle(document.querySelector('#misses li[aria-posinset] mark')).color.match(/\d+/g).slice(0, 3).map(Number);
+    return { bar, row: near(row, highlight), keys, mark: near(mark, system('MarkText')) };
   });
-  check('in forced colours, the map\'s cross, the chosen row and the legend\'s keys show', forced.bar >= 5 && forced.row && forced.keys === 0,
-    JSON.stringify(forced));
+  check('in forced colours, the map\'s cross, the chosen row, the legend\'s keys and a finding\'s mark show',
+    forced.bar >= 5 && forced.row && forced.keys === 0 && forced.mark, JSON.stringify(forced));
   await b.page.emulateMedia({ forcedColors: 'none', colorScheme: 'light' });
 
   // 1280 px zoomed to 400%: the table's rows are taller than the window, and the row the keys
