@@ -442,6 +442,7 @@ void Diagnosis::end_line() {
 void Diagnosis::finish(const CtrlZStop& ctrl_z) {
   static const char kNothing = '\0';
   stopped_at_ctrl_z_ = ctrl_z.stopped;
+  input_ended_ = true;
   if (cut_pending_) settle_cut(&kNothing, 0);
   if (ctrl_z.stopped && ctrl_z.text_after) {
     words_.clear();
@@ -502,7 +503,9 @@ void Diagnosis::report(Reason reason, const char* text, std::size_t length, std:
   std::size_t stop = mark + after;
   // (The tail holds the whole line when the line is short and the input ended in it.)
   const bool starts_line = before == before_here && (!continued_ || tail_length_ == line_offset_);
-  const bool ends_line = after == after_here && (line_feed || length < kPiece);
+  // (A full piece at the end of the input ends its line too: a cut piece held
+  // to the end is reported with nothing after it.)
+  const bool ends_line = after == after_here && (line_feed || length < kPiece || input_ended_);
   // Not a part of a character at either end.
   if (!starts_line) {
     while (start < mark && start < 3 && utf8::is_continuation(excerpt_[start])) ++start;

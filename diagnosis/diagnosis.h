@@ -68,6 +68,7 @@ class Diagnosis : public cli::PieceObserver {
   Verdict whole_ = Verdict::kCameraList;  // UTF-16, binary or a byte-order mark, once found
   std::size_t line_findings_ = 0;         // all but a Ctrl-Z's
   bool stopped_at_ctrl_z_ = false;        // so the input held bytes, though maybe no text
+  bool input_ended_ = false;              // finish() was called: the current line ends here
 
   // The current line.
   std::size_t line_ = 1;

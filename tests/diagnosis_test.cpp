@@ -600,6 +600,12 @@ TEST(Diagnosis, ExcerptIsAWindowAroundTheColumn) {
   EXPECT_EQ(got.findings[0].column, 1011u);
   EXPECT_EQ(got.findings[0].excerpt.substr(got.findings[0].excerpt.size() - 7), " roll=6");
   EXPECT_TRUE(got.findings[0].excerpt_ends_line);
+  // So is a line of one full piece that the input ends in, with no line feed.
+  const std::string piece_last = std::string(1023 - head.size(), ' ') + head;
+  got = diagnose(piece_last, false, piece_last.size());
+  ASSERT_EQ(got.findings.size(), 1u);
+  EXPECT_EQ(got.findings[0].excerpt.substr(got.findings[0].excerpt.size() - 7), " roll=6");
+  EXPECT_TRUE(got.findings[0].excerpt_ends_line);
 }
 
 // The Windows program's text rules, read however the bytes arrive: a CR LF
