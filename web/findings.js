@@ -150,10 +150,16 @@ class FindingsList {
     this.fill(item, this.source.entry(this.shown[k]));
   }
 
-  // A row as tall as any: the longest excerpt and the longest words, which wrap on a narrow screen.
+  // A row as tall as any: the longest words, and an excerpt as wide as the longest can be shown.
+  // Excerpts wrap at any character (page.css), so their height goes by their width alone: at most
+  // a column a byte, with an ellipsis at each end and the end-of-line mark. (Filled with the
+  // longest excerpt itself, the row fell short of one with fewer bytes but both ellipses, or one
+  // of many bytes a character.)
   fillTallest(item) {
     const { excerpt, words } = this.source.longest();
-    this.fill(item, { ...this.source.entry(excerpt), reason: this.source.entry(words).reason });
+    const bytes = this.source.entry(excerpt).excerpt.length;
+    this.fill(item, { ...this.source.entry(words), excerpt: new Uint8Array(bytes).fill(0x6d), mark: bytes,
+      startsLine: false, endsLine: false });
   }
 
   // The line around the column, with the character at the column marked (or the end of the line).

@@ -656,6 +656,13 @@ try {
     .filter((item) => item.scrollHeight > item.clientHeight || item.scrollWidth > item.clientWidth).map((item) => item.textContent));
   let cut = await cutFindings();
   check('no finding\'s text is cut off', cut.length === 0, cut.join('; '));
+  // Rows alike in bytes but not in what they show: a whole line, then a longer line's excerpt of as many bytes with an
+  // ellipsis at each end, neither with a space to wrap at.
+  const tail = '"x=1y=2z=3pitch=4yaw=5rol=6';
+  await b.drop('alike.txt', latin1(`"${'a'.repeat(95 - tail.length)}${tail}\n"${'a'.repeat(300)}${tail}${'b'.repeat(100)}\n`));
+  cut = await cutFindings();
+  check('nor where an excerpt of as many bytes as the longest shows more', cut.length === 0, cut.join('; '));
+  await b.converted(() => b.page.click('#example'));
   await b.page.addStyleTag({ content: '* { line-height: 1.5 !important; letter-spacing: 0.12em !important; ' +
     'word-spacing: 0.16em !important; } p { margin-bottom: 2em !important; }' });
   await b.page.waitForTimeout(100);
