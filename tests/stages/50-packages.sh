@@ -120,7 +120,10 @@ check "the .deb holds the programs, the gzipped pages, the copyright file, the c
 # the newest changelog entry, and the gzipped ones carry no time stamp.
 cp "$deb" "$work/first.deb"
 sleep 1
-(cd "$deb_build" && umask 077 && cpack) >"$work/cpack.log" 2>&1
+(cd "$deb_build" && umask 077 && cpack) >"$work/cpack.log" 2>&1 || {
+  cat "$work/cpack.log"
+  exit 1
+}
 check "cpack makes the same .deb, byte for byte, when run again" cmp -s "$work/first.deb" "$deb"
 check "the .deb's folders and files have modes 755 and 644" same "$(dpkg-deb -c "$deb" | modes_of)" "$usual_modes"
 field() { dpkg-deb -f "$deb" "$1"; }
