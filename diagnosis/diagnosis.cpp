@@ -265,8 +265,12 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
     read_by_the_rules(text, length, reading_);
     // A cut piece is explained once the next piece shows what the cut lost,
     // and whether the line goes on past it at all.
+    // (Where the rules read it to the cut, the line is text enough: a long
+    // name may hold control bytes.)
     if (length == kPiece && text[length - 1] != '\n') {
-      if (!input_is_no_text(text, length, true)) hold_cut(text, length);
+      if (ran_out(text, length, reading_) || !input_is_no_text(text, length, true)) {
+        hold_cut(text, length);
+      }
       return;
     }
     reason = explain_stop(text, length, reading_, words_, offset);

@@ -362,6 +362,13 @@ const Row kRows[] = {
          "this line is longer than a piece (1023 bytes), and its name goes on past the first "
          "piece, which brivel reads as a line of its own: a name of more than 994 bytes never "
          "makes a camera")}},
+    {"a long name with control bytes, past the input's first 4096 bytes, is no binary data",
+     std::string(4100, '#') + "\n\"\x01\x02\x03\x04" + std::string(1100, 'n') + "\" x=1\n",
+     kBoth,
+     {at(2, 1024, Reason::kNameBeyondPiece,
+         "this line is longer than a piece (1023 bytes), and its name goes on past the first "
+         "piece, which brivel reads as a line of its own: a name of more than 994 bytes never "
+         "makes a camera")}},
     {"a near miss beyond the first piece",
      "\"a\" x=1" + std::string(1100, ' ') + "yz=2\n",
      kBoth,
