@@ -264,9 +264,8 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   } else if (text[first] == '"') {
     read_by_the_rules(text, length, reading_);
     // A cut piece is explained once the next piece shows what the cut lost,
-    // and whether the line goes on past it at all.
-    // (Where the rules read it to the cut, the line is text enough: a long
-    // name may hold control bytes.)
+    // and whether the line goes on past it at all. (Where the rules read it
+    // to the cut, it is text enough: a long name may hold control bytes.)
     if (length == kPiece && text[length - 1] != '\n') {
       if (ran_out(text, length, reading_) || !input_is_no_text(text, length, true)) {
         hold_cut(text, length);

@@ -156,9 +156,8 @@ class FindingsList {
   // longest excerpt itself, the row fell short of one with fewer bytes but both ellipses, or one
   // of many bytes a character.)
   fillTallest(item) {
-    const { excerpt, words } = this.source.longest();
-    const bytes = this.source.entry(excerpt).excerpt.length;
-    this.fill(item, { ...this.source.entry(words), excerpt: new Uint8Array(bytes).fill(0x6d), mark: bytes,
+    const { excerptBytes, words } = this.source.longest();
+    this.fill(item, { ...this.source.entry(words), excerpt: new Uint8Array(excerptBytes).fill(0x6d), mark: excerptBytes,
       startsLine: false, endsLine: false });
   }
 
@@ -201,15 +200,15 @@ function libraryFindings(found) {
         mark: found.mark[i], startsLine: (flags & 1) !== 0, endsLine: (flags & 2) !== 0,
       };
     },
-    // The findings with the longest excerpt and the longest words, in bytes.
+    // The most bytes of any excerpt, and the finding with the longest words (in bytes).
     longest() {
-      let excerpt = 0;
+      let excerptBytes = 0;
       let words = 0;
-      for (let i = 1; i < count; ++i) {
-        if (found.excerptEnd[i] - found.wordsEnd[i] > found.excerptEnd[excerpt] - found.wordsEnd[excerpt]) excerpt = i;
+      for (let i = 0; i < count; ++i) {
+        excerptBytes = Math.max(excerptBytes, found.excerptEnd[i] - found.wordsEnd[i]);
         if (found.wordsEnd[i] - found.codeEnd[i] > found.wordsEnd[words] - found.codeEnd[words]) words = i;
       }
-      return { excerpt, words };
+      return { excerptBytes, words };
     },
     // The text of each finding `order` names, as brivel-check prints it.
     texts: (order) => Array.from(order, (i) => found.texts[found.chunk[i]].subarray(found.excerptEnd[i], found.textEnd[i])),
