@@ -5,8 +5,8 @@
 // cameras but skipped are drawn where their x and y put them, when they are
 // few enough in sight to tell apart. It pans by drag and arrow keys and zooms
 // by wheel, pinch and + and -. The first half of this file is arithmetic
-// (ticks, their labels, the view, density), which
-// tests/web/page_logic_test.mjs runs under node.
+// (ticks, their labels, the view, an index of the cameras' places, density),
+// which tests/web/page_logic_test.mjs runs under node.
 'use strict';
 
 const MAP_DETAIL_LIMIT = 3000;  // cameras in sight beyond which density is drawn
@@ -23,6 +23,12 @@ const MAP_PICK_RADIUS = 16;
 const MAP_FONT = '12px system-ui, sans-serif';
 // From a whole list's extent down to a few units across.
 const MAP_SCALE_LIMITS = [1e-10, 100];
+// The index of places: cameras per cell on average, cells on a side at most, values sampled for its cuts.
+const PLACE_CELL_CAMERAS = 4;
+const PLACE_SIDE_LIMIT = 1024;
+const PLACE_SAMPLES = 65536;
+const PLACE_SLICE = 1 << 17;    // cameras indexed in a step
+const PLACE_WHOLE_SHARE = 8;    // where a view may hold more than an eighth of the cameras, all are read in order
 
 // About `count` round steps between lo and hi, at least 1 apart (the list's
 // numbers are whole): 1, 2 or 5 times a power of ten. At least two ticks
@@ -104,9 +110,106 @@ function panView(view, dx, dy) {
   return { cx: view.cx - dx / view.scale, cy: view.cy + dy / view.scale, scale: view.scale };
 }
 
+// Where each camera is, so that a view or a pick looks only at the cameras near it rather than
+// at a million: a grid of cells over the cameras, and their indices listed cell by cell. The grid
+// spans the middle of the cameras, from the hundredth of them with the least x (or y) to the
+// hundredth with the most, and its edge cells also hold the cameras beyond: a few far off then
+// do not squeeze the rest into one cell. Made a slice of cameras at a time (a generator that
+// yields between slices), so that millions of cameras do not hold up the page.
+function* placeSteps(xs, ys, count) {
+  const side = Math.max(1, Math.min(PLACE_SIDE_LIMIT, Math.round(Math.sqrt(count / PLACE_CELL_CAMERAS))));
+  const columns = axisCells(xs, count, side);
+  const rows = axisCells(ys, count, side);
+  const places = { xs, ys, count, side, columns, rows, starts: new Uint32Array(side * side + 1), order: null };
+  yield;
+  for (let from = 0; from < count; from += PLACE_SLICE) {
+    tallyCells(places, from, Math.min(count, from + PLACE_SLICE));
+    yield;
+  }
+  const starts = places.starts;
+  for (let cell = 0; cell < side * side; ++cell) starts[cell + 1] += starts[cell];
+  const next = starts.slice(0, side * side);
+  yield;
+  const order = new Uint32Array(count);
+  yield;
+  for (let from = 0; from < count; from += PLACE_SLICE) {
+    listByCell(places, next, order, from, Math.min(count, from + PLACE_SLICE));
+    yield;
+  }
+  places.order = order;
+  return places;
+}
+
+// Counts cameras [from, to) in the cells that hold them: the cells' starts, one on.
+function tallyCells(places, from, to) {
+  const { xs, ys, side, columns, rows, starts } = places;
+  for (let i = from; i < to; ++i) ++starts[cellAt(rows, ys[i]) * side + cellAt(columns, xs[i]) + 1];
+}
+
+// Lists cameras [from, to) at the next free entry of the cells that hold them.
+function listByCell(places, next, order, from, to) {
+  const { xs, ys, side, columns, rows } = places;
+  for (let i = from; i < to; ++i) order[next[cellAt(rows, ys[i]) * side + cellAt(columns, xs[i])]++] = i;
+}
+
+// The index of places made at once.
+function placeIndex(xs, ys, count) {
+  const steps = placeSteps(xs, ys, count);
+  for (;;) {
+    const { done, value } = steps.next();
+    if (done) return value;
+  }
+}
+
+// All the cameras in one cell, in the list's order: an index that costs nothing to make, for the
+// map to look at every camera until the index is made.
+function wholeList(xs, ys, count) {
+  const one = { lo: 0, per: 0, side: 1 };
+  return { xs, ys, count, side: 1, columns: one, rows: one, starts: [0, count], order: null };
+}
+
+// A grid's cells along one axis: `side` of them, equal, from the values' first percentile to their
+// last (from a sample of the first `count` values).
+function axisCells(values, count, side) {
+  if (count === 0) return { lo: 0, per: 0, side };
+  const samples = Math.min(count, PLACE_SAMPLES);
+  const sample = new Int32Array(samples);
+  for (let k = 0; k < samples; ++k) sample[k] = values[Math.floor((k * count) / samples)];
+  sample.sort();
+  const lo = sample[Math.floor(samples / 100)];
+  const hi = sample[samples - 1 - Math.floor(samples / 100)];
+  return { lo, per: side / (hi - lo + 1), side };
+}
+
+// The cell that holds v along an axis; the edge cells hold the values beyond.
+const cellAt = (axis, v) => Math.min(axis.side - 1, Math.max(0, Math.floor((v - axis.lo) * axis.per)));
+
+// The runs [from, to) of the entries of `order` that hold every camera with x in [x0, x1] and
+// y in [y0, y1], among others near them: { order, runs: [from, to, from, to, ...] }. Where those
+// are a good part of all, order is null and the one run is the whole list, read in its order:
+// reading the cameras' places by index, one here and one there, is slower than reading them all.
+function placeRuns(places, x0, x1, y0, y1) {
+  if (!(x0 <= x1 && y0 <= y1)) return { order: null, runs: [] };
+  const { side, starts } = places;
+  const column0 = cellAt(places.columns, x0);
+  const column1 = cellAt(places.columns, x1);
+  const row0 = cellAt(places.rows, y0);
+  const row1 = cellAt(places.rows, y1);
+  let held = 0;
+  for (let row = row0; row <= row1; ++row) held += starts[row * side + column1 + 1] - starts[row * side + column0];
+  if (held > places.count / PLACE_WHOLE_SHARE) return { order: null, runs: [0, places.count] };
+  const runs = [];
+  for (let row = row0; row <= row1; ++row) {
+    const from = starts[row * side + column0];
+    const to = starts[row * side + column1 + 1];
+    if (from < to) runs.push(from, to);
+  }
+  return { order: places.order, runs };
+}
+
 // How many cameras fall in each cell of `cell` CSS pixels of the plot, how many are in sight,
 // and how many cells hold one or more.
-function densityGrid(xs, ys, count, view, width, height, cell) {
+function densityGrid(places, view, width, height, cell) {
   const columns = Math.ceil(width / cell);
   const rows = Math.ceil(height / cell);
   const counts = new Uint32Array(columns * rows);
@@ -116,14 +219,20 @@ function densityGrid(xs, ys, count, view, width, height, cell) {
   let inView = 0;
   let largest = 0;
   let occupied = 0;
-  for (let i = 0; i < count; ++i) {
-    const column = Math.floor((xs[i] - left) * perCell);
-    const row = Math.floor((top - ys[i]) * perCell);
-    if (column < 0 || column >= columns || row < 0 || row >= rows) continue;
-    const n = ++counts[row * columns + column];
-    if (n > largest) largest = n;
-    occupied += n === 1 ? 1 : 0;
-    ++inView;
+  // A unit more on each side: the cells' own test below decides.
+  const { xs, ys } = places;
+  const { order, runs } = placeRuns(places, left - 1, left + columns / perCell + 1, top - rows / perCell - 1, top + 1);
+  for (let r = 0; r < runs.length; r += 2) {
+    for (let k = runs[r]; k < runs[r + 1]; ++k) {
+      const i = order ? order[k] : k;
+      const column = Math.floor((xs[i] - left) * perCell);
+      const row = Math.floor((top - ys[i]) * perCell);
+      if (column < 0 || column >= columns || row < 0 || row >= rows) continue;
+      const n = ++counts[row * columns + column];
+      if (n > largest) largest = n;
+      occupied += n === 1 ? 1 : 0;
+      ++inView;
+    }
   }
   return { columns, rows, counts, largest, inView, occupied };
 }
@@ -152,26 +261,60 @@ function drawsDensity(grid) {
   return grid.occupied >= MAP_BUNCHED_MIN && grid.occupied > MAP_BUNCHED * occupiedSquares(grid, MAP_MARKER_CELLS);
 }
 
-// How many of the cameras stand where camera i does: markers drawn one over another.
-function samePlace(xs, ys, count, i) {
+// How many of the cameras stand at (x, y): markers drawn one over another.
+function samePlace(places, x, y) {
   let here = 0;
-  for (let k = 0; k < count; ++k) here += xs[k] === xs[i] && ys[k] === ys[i] ? 1 : 0;
+  const { order, runs } = placeRuns(places, x, x, y, y);
+  for (let r = 0; r < runs.length; r += 2) {
+    for (let k = runs[r]; k < runs[r + 1]; ++k) {
+      const i = order ? order[k] : k;
+      here += places.xs[i] === x && places.ys[i] === y ? 1 : 0;
+    }
+  }
   return here;
 }
 
-// The camera drawn nearest to (sx, sy), if one is within `radius` CSS pixels; else -1.
-function nearestCamera(xs, ys, count, view, width, height, sx, sy, radius) {
+// The cameras (indices, ascending) whose plot coordinates lie within `margin` CSS pixels of the
+// plot, with those coordinates: [i, sx, sy, ...]. At most `limit` of them, and one more if
+// there are more.
+function camerasInSight(places, view, width, height, margin, limit = Infinity) {
+  const [x0, y1] = toWorld(view, width, height, -margin - 1, -margin - 1);
+  const [x1, y0] = toWorld(view, width, height, width + margin + 1, height + margin + 1);
+  const found = [];
+  const { order, runs } = placeRuns(places, x0, x1, y0, y1);
+  for (let r = 0; r < runs.length; r += 2) {
+    for (let k = runs[r]; k < runs[r + 1] && found.length <= 3 * limit; ++k) {
+      const i = order ? order[k] : k;
+      const [sx, sy] = toScreen(view, width, height, places.xs[i], places.ys[i]);
+      if (sx >= -margin && sy >= -margin && sx <= width + margin && sy <= height + margin) found.push(i, sx, sy);
+    }
+  }
+  if (!order) return found;  // in the list's order already
+  const shown = [];
+  for (const k of Uint32Array.from({ length: found.length / 3 }, (_, k) => 3 * k).sort((a, b) => found[a] - found[b])) {
+    shown.push(found[k], found[k + 1], found[k + 2]);
+  }
+  return shown;
+}
+
+// The camera drawn nearest to (sx, sy), if one is within `radius` CSS pixels (of several as near,
+// the last in the list); else -1.
+function nearestCamera(places, view, width, height, sx, sy, radius) {
   const [x, y] = toWorld(view, width, height, sx, sy);
   const reach = radius / view.scale;
   let best = -1;
   let bestDistance = reach * reach;
-  for (let i = 0; i < count; ++i) {
-    const dx = xs[i] - x;
-    const dy = ys[i] - y;
-    const distance = dx * dx + dy * dy;
-    if (distance <= bestDistance) {
-      best = i;
-      bestDistance = distance;
+  const { order, runs } = placeRuns(places, x - reach, x + reach, y - reach, y + reach);
+  for (let r = 0; r < runs.length; r += 2) {
+    for (let k = runs[r]; k < runs[r + 1]; ++k) {
+      const i = order ? order[k] : k;
+      const dx = places.xs[i] - x;
+      const dy = places.ys[i] - y;
+      const distance = dx * dx + dy * dy;
+      if (distance < bestDistance || (distance === bestDistance && i > best)) {
+        best = i;
+        bestDistance = distance;
+      }
     }
   }
   return best;
@@ -194,6 +337,9 @@ class CameraMap {
     this.cameras = null;
     this.count = 0;
     this.misses = { count: 0 };
+    this.places = null;
+    this.missPlaces = null;
+    this.indexing = 0;  // indices of places begun
     this.selectedMiss = -1;
     this.view = { cx: 0, cy: 0, scale: 1 };
     this.selected = -1;
@@ -223,10 +369,29 @@ class CameraMap {
     this.cameras = cameras;
     this.count = count;
     this.misses = misses;
+    this.places = wholeList(cameras.x, cameras.y, count);
+    this.missPlaces = wholeList(misses.x, misses.y, misses.count);
+    this.indexPlaces();
     this.selected = -1;
     this.selectedMiss = -1;
     this.bounds = cameraBounds(misses.x, misses.y, misses.count, bounds);
     this.fit();
+  }
+
+  // Makes the index of places, a slice at a time between other work, and uses it once it is made.
+  async indexPlaces() {
+    const made = ++this.indexing;
+    for (const [key, places] of [['places', this.places], ['missPlaces', this.missPlaces]]) {
+      const steps = placeSteps(places.xs, places.ys, places.count);
+      for (let step = steps.next(); ; step = steps.next()) {
+        if (made !== this.indexing) return;  // other cameras came meanwhile
+        if (step.done) {
+          this[key] = step.value;
+          break;
+        }
+        await new Promise((resolve) => setTimeout(resolve, 0));
+      }
+    }
   }
 
   // The plot's place in the canvas: room on the left for the widest y label,
@@ -282,9 +447,9 @@ class CameraMap {
   pick(sx, sy, reach = MAP_PICK_RADIUS) {
     const { plotWidth, plotHeight } = this.layout();
     const c = this.cameras;
-    const found = c ? nearestCamera(c.x, c.y, this.count, this.view, plotWidth, plotHeight, sx, sy, reach) : -1;
+    const found = c ? nearestCamera(this.places, this.view, plotWidth, plotHeight, sx, sy, reach) : -1;
     const m = this.misses;
-    const miss = this.missesShown ? nearestCamera(m.x, m.y, m.count, this.view, plotWidth, plotHeight, sx, sy, reach) : -1;
+    const miss = this.missesShown ? nearestCamera(this.missPlaces, this.view, plotWidth, plotHeight, sx, sy, reach) : -1;
     const distance = (x, y) => {
       const [px, py] = toScreen(this.view, plotWidth, plotHeight, x, y);
       return Math.hypot(px - sx, py - sy);
@@ -375,7 +540,7 @@ class CameraMap {
     g.clip();
     g.translate(left, top);
     const c = this.cameras;
-    const grid = densityGrid(c.x, c.y, this.count, this.view, plotWidth, plotHeight, MAP_DENSITY_CELL);
+    const grid = densityGrid(this.places, this.view, plotWidth, plotHeight, MAP_DENSITY_CELL);
     this.dense = drawsDensity(grid);
     if (this.dense) this.drawDensity(g, grid, colour('--map-dense'));
     else this.drawCameras(g, plotWidth, plotHeight, colour);
@@ -441,12 +606,7 @@ class CameraMap {
 
   drawCameras(g, plotWidth, plotHeight, colour) {
     const c = this.cameras;
-    const shown = [];
-    for (let i = 0; i < this.count; ++i) {
-      const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, c.x[i], c.y[i]);
-      const reach = MAP_WEDGE_RADIUS;
-      if (sx >= -reach && sy >= -reach && sx <= plotWidth + reach && sy <= plotHeight + reach) shown.push(i, sx, sy);
-    }
+    const shown = camerasInSight(this.places, this.view, plotWidth, plotHeight, MAP_WEDGE_RADIUS);
     const radians = (degrees) => (degrees * Math.PI) / 180;
     g.fillStyle = colour('--map-wedge');
     for (let k = 0; k < shown.length; k += 3) {
@@ -483,23 +643,19 @@ class CameraMap {
   // The near misses in sight, each a diamond where its line's x and y put it, when there are few
   // enough to tell apart; returns whether they were drawn.
   drawNearMisses(g, plotWidth, plotHeight, colour) {
-    const m = this.misses;
-    const shown = [];
-    for (let i = 0; i < m.count && shown.length <= 2 * MAP_DETAIL_LIMIT; ++i) {
-      const [sx, sy] = toScreen(this.view, plotWidth, plotHeight, m.x[i], m.y[i]);
-      if (sx >= -6 && sy >= -6 && sx <= plotWidth + 6 && sy <= plotHeight + 6) shown.push(sx, sy);
-    }
-    this.missesInView = shown.length / 2;
+    const shown = camerasInSight(this.missPlaces, this.view, plotWidth, plotHeight, 6, MAP_DETAIL_LIMIT);
+    this.missesInView = shown.length / 3;
     if (this.missesInView > MAP_DETAIL_LIMIT) return false;
     g.fillStyle = colour('--map-miss');
     g.strokeStyle = colour('--map-halo');
     g.lineWidth = 1;
-    for (let k = 0; k < shown.length; k += 2) {
+    for (let k = 0; k < shown.length; k += 3) {
+      const [sx, sy] = [shown[k + 1], shown[k + 2]];
       g.beginPath();
-      g.moveTo(shown[k], shown[k + 1] - 5);
-      g.lineTo(shown[k] + 5, shown[k + 1]);
-      g.lineTo(shown[k], shown[k + 1] + 5);
-      g.lineTo(shown[k] - 5, shown[k + 1]);
+      g.moveTo(sx, sy - 5);
+      g.lineTo(sx + 5, sy);
+      g.lineTo(sx, sy + 5);
+      g.lineTo(sx - 5, sy);
       g.closePath();
       g.fill();
       g.stroke();
@@ -611,7 +767,7 @@ class CameraMap {
 
 if (typeof module === 'object') {
   module.exports = {
-    ticks, tickLabels, cameraBounds, fitView, toScreen, toWorld, zoomView, panView, densityGrid, drawsDensity, samePlace,
-    nearestCamera,
+    ticks, tickLabels, cameraBounds, fitView, toScreen, toWorld, zoomView, panView, placeIndex, wholeList, placeRuns, densityGrid, drawsDensity,
+    samePlace, camerasInSight, nearestCamera,
   };
 }

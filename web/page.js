@@ -47,7 +47,7 @@ function chosen(index, by, missed = false) {
     ['Origin', `${c.x[index]} ${c.y[index]} ${c.z[index]}`], ['Angles', `${c.pitch[index]} ${c.yaw[index]} ${c.roll[index]}`],
     ['Fov', c.fov[index]]];
   // Markers drawn one over another show as one.
-  const here = samePlace(c.x, c.y, map.count, index);
+  const here = samePlace(map.places, c.x[index], c.y[index]);
   if (here > 1) fields.push(['At this x and y', `${count(here, 'camera', 'cameras')} in all (the table lists each)`]);
   showDetails(fields);
 }

@@ -51,7 +51,7 @@ test('density: cameras binned by cell, those out of sight left out', () => {
   const xs = Int32Array.from([0, 1, 2, 50, -1000, 0]);
   const ys = Int32Array.from([0, 0, 1, 50, 0, 2000]);
   // 100 x 100 units in a 100 x 100 plot, cells of 10: the centre (0, 0) is cell (5, 5).
-  const grid = map.densityGrid(xs, ys, xs.length, { cx: 0, cy: 0, scale: 1 }, 100, 100, 10);
+  const grid = map.densityGrid(map.placeIndex(xs, ys, xs.length), { cx: 0, cy: 0, scale: 1 }, 100, 100, 10);
   assert.equal(grid.columns, 10);
   assert.equal(grid.rows, 10);
   assert.equal(grid.inView, 3);  // (50, 50) lies on the far edge, outside
@@ -60,14 +60,15 @@ test('density: cameras binned by cell, those out of sight left out', () => {
   assert.equal(grid.counts[4 * 10 + 5], 1);  // (2, 1): one cell up
   assert.equal(map.cameraBounds(xs, ys, 4).y1, 50);
   assert.equal(map.cameraBounds(xs, ys, 0), null);
-  assert.equal(map.samePlace(Int32Array.from([1, 1, 2, 1]), Int32Array.from([5, 5, 5, 6]), 4, 0), 2);
+  assert.equal(map.samePlace(map.placeIndex(Int32Array.from([1, 1, 2, 1]), Int32Array.from([5, 5, 5, 6]), 4), 1, 5), 2);
 });
 
 test('density is drawn for too many cameras in sight, or for cameras too close to tell apart', () => {
   // cameras(n, columns, spacing): a lattice of n, in a 300 x 300 plot of one pixel a unit.
   const cameras = (n, columns, spacing) => [Int32Array.from({ length: n }, (_, i) => 10 + (i % columns) * spacing),
     Int32Array.from({ length: n }, (_, i) => 10 + Math.floor(i / columns) * spacing)];
-  const dense = ([xs, ys]) => map.drawsDensity(map.densityGrid(xs, ys, xs.length, { cx: 150, cy: 150, scale: 1 }, 300, 300, 3));
+  const dense = ([xs, ys]) => map.drawsDensity(map.densityGrid(map.placeIndex(xs, ys, xs.length), { cx: 150, cy: 150, scale: 1 },
+    300, 300, 3));
   const cases = [
     // n, columns, spacing in pixels, drawn as density
     [150, 15, 20, false],  // each marker on its own
@@ -87,9 +88,91 @@ test('picking: the nearest camera within reach, by x and y', () => {
   const xs = Int32Array.from([0, 100, 100]);
   const ys = Int32Array.from([0, 0, 7]);
   const view = { cx: 0, cy: 0, scale: 1 };
-  assert.equal(map.nearestCamera(xs, ys, 3, view, 400, 400, 200 + 99, 200 - 6, 16), 2);
-  assert.equal(map.nearestCamera(xs, ys, 3, view, 400, 400, 200 + 99, 200, 16), 1);
-  assert.equal(map.nearestCamera(xs, ys, 3, view, 400, 400, 200 + 50, 200, 16), -1);
+  const places = map.placeIndex(xs, ys, 3);
+  assert.equal(map.nearestCamera(places, view, 400, 400, 200 + 99, 200 - 6, 16), 2);
+  assert.equal(map.nearestCamera(places, view, 400, 400, 200 + 99, 200, 16), 1);
+  assert.equal(map.nearestCamera(places, view, 400, 400, 200 + 50, 200, 16), -1);
+});
+
+test('the index of places finds what a look at every camera finds, for any view', () => {
+  // Each question asked of every camera in turn, as the map did before it had the index.
+  const everyCamera = {
+    density(xs, ys, view, width, height, cell) {
+      const columns = Math.ceil(width / cell);
+      const counts = new Uint32Array(columns * Math.ceil(height / cell));
+      // The same arithmetic as the map's, to the last bit.
+      const left = view.cx - width / 2 / view.scale;
+      const top = view.cy + height / 2 / view.scale;
+      const perCell = view.scale / cell;
+      xs.forEach((x, i) => {
+        const column = Math.floor((x - left) * perCell);
+        const row = Math.floor((top - ys[i]) * perCell);
+        if (column >= 0 && column < columns && row >= 0 && row * columns < counts.length) ++counts[row * columns + column];
+      });
+      return counts;
+    },
+    inSight: (xs, ys, view, width, height, margin) => [...xs.keys()].filter((i) => {
+      const [sx, sy] = map.toScreen(view, width, height, xs[i], ys[i]);
+      return sx >= -margin && sy >= -margin && sx <= width + margin && sy <= height + margin;
+    }),
+    nearest(xs, ys, view, width, height, sx, sy, radius) {
+      const [x, y] = map.toWorld(view, width, height, sx, sy);
+      let best = -1;
+      let bestDistance = (radius / view.scale) ** 2;
+      xs.forEach((_, i) => {
+        const distance = (xs[i] - x) ** 2 + (ys[i] - y) ** 2;
+        if (distance <= bestDistance) [best, bestDistance] = [i, distance];
+      });
+      return best;
+    },
+  };
+  let seed = 7;
+  const random = () => ((seed = (seed * 1103515245 + 12345) % 2 ** 31) / 2 ** 31);
+  const lists = {
+    spread: (n) => Array.from({ length: n }, () => [Math.floor(random() * 2000) - 1000, Math.floor(random() * 2000) - 1000]),
+    // Clumps, cameras at one place, and a few far off that a grid of equal cells would squeeze the rest for.
+    clumped: (n) => Array.from({ length: n }, (_, i) => (i % 211 === 0 ? [2147483647 - i, -2147483648 + i]
+      : i % 5 === 0 ? [3, 3] : [Math.floor(random() * 50) + (i % 3) * 400, Math.floor(random() * 50)])),
+  };
+  for (const [name, make] of Object.entries(lists)) {
+    for (const n of [0, 1, 50, 5000]) {
+      const points = make(n);
+      const xs = Int32Array.from(points, ([x]) => x);
+      const ys = Int32Array.from(points, ([, y]) => y);
+      const indexed = map.placeIndex(xs, ys, n);
+      // A small box around a camera looks at few others, far-off cameras or not.
+      let looked = 0;
+      const { runs } = map.placeRuns(indexed, xs[1] - 1, xs[1] + 1, ys[1] - 1, ys[1] + 1);
+      for (let r = 0; n === 5000 && r < runs.length; r += 2) looked += runs[r + 1] - runs[r];
+      assert.ok(looked <= n / 50, `${name}, ${n} cameras: looked at ${looked}`);
+      for (let v = 0; v < 40; ++v) {
+        // The index made, and the list itself that stands in while it is made.
+        const places = v % 4 ? indexed : map.wholeList(xs, ys, n);
+        const [width, height] = [100 + Math.floor(random() * 300), 100 + Math.floor(random() * 300)];
+        const scale = 10 ** (random() * 6 - 4);
+        // Every other view with a camera on its left and top edges.
+        const edge = v % 2 ? [width / 2 / scale, -height / 2 / scale] : [random() * 30, 0];
+        const view = { cx: n ? xs[v % n] + edge[0] : 0, cy: n ? ys[(v * 7) % n] + edge[1] : 0, scale };
+        const what = `${name}, ${n} cameras, view ${JSON.stringify(view)} ${width} x ${height}`;
+        const grid = map.densityGrid(places, view, width, height, 3);
+        const counts = everyCamera.density(xs, ys, view, width, height, 3);
+        assert.deepEqual(grid.counts, counts, what);
+        assert.equal(grid.inView, counts.reduce((a, b) => a + b, 0), what);
+        const shown = map.camerasInSight(places, view, width, height, 30);
+        const inSight = everyCamera.inSight(xs, ys, view, width, height, 30);
+        assert.deepEqual(shown.filter((_, k) => k % 3 === 0), inSight, what);
+        const limited = map.camerasInSight(places, view, width, height, 30, 10);
+        assert.equal(limited.length, 3 * Math.min(inSight.length, 11), what);
+        const [x, y] = [xs[v % n], ys[v % n]];
+        // Picked anywhere, and right on a camera (of several at one place, the last in the list).
+        for (const [sx, sy] of [[random() * width, random() * height], map.toScreen(view, width, height, x, y)]) {
+          assert.equal(map.nearestCamera(places, view, width, height, sx, sy, 16),
+            everyCamera.nearest(xs, ys, view, width, height, sx, sy, 16), what);
+        }
+        if (n) assert.equal(map.samePlace(places, x, y), xs.filter((other, i) => other === x && ys[i] === y).length, what);
+      }
+    }
+  }
 });
 
 test('the camera table: sorted by any column, ties in line order, filtered by name', () => {
