@@ -450,7 +450,7 @@ void Diagnosis::finish(const CtrlZStop& ctrl_z) {
   if (ctrl_z.stopped && ctrl_z.text_after) {
     words_.clear();
     words_ << "a Ctrl-Z (byte 0x1A) ends the input here, as the Windows program reads text: ";
-    const std::size_t after = ctrl_z.lines_after;
+    const Count after = ctrl_z.lines_after;
     if (ctrl_z.rest_of_line) words_ << "the rest of this line" << (after > 0 ? " and " : "");
     if (after > 0)
       words_ << std::int64_t(after) << (after == 1 ? " line after it" : " lines after it");

@@ -63,20 +63,20 @@ class Diagnosis : public cli::PieceObserver {
 
   Listener& listener_;
   Counts counts_;
-  std::size_t input_offset_ = 0;          // of the current piece
+  Count input_offset_ = 0;                // of the current piece
   bool quiet_ = false;                    // the input is no text list: no more words per line
   Verdict whole_ = Verdict::kCameraList;  // UTF-16, binary or a byte-order mark, once found
-  std::size_t line_findings_ = 0;         // all but a Ctrl-Z's
+  Count line_findings_ = 0;               // all but a Ctrl-Z's
   bool stopped_at_ctrl_z_ = false;        // so the input held bytes, though maybe no text
   bool input_ended_ = false;              // finish() was called: the current line ends here
 
   // The current line.
-  std::size_t line_ = 1;
-  std::size_t line_offset_ = 0;      // of the current piece, in bytes
-  std::size_t line_characters_ = 0;  // before the current piece
-  utf8::Unfinished utf8_pending_;    // what its last character still awaits
-  bool continued_ = false;           // the current piece goes on with a line cut before it
-  bool blank_so_far_ = true;         // the pieces before the current one held only whitespace
+  Count line_ = 1;
+  Count line_offset_ = 0;          // of the current piece, in bytes
+  Count line_characters_ = 0;      // before the current piece
+  utf8::Unfinished utf8_pending_;  // what its last character still awaits
+  bool continued_ = false;         // the current piece goes on with a line cut before it
+  bool blank_so_far_ = true;       // the pieces before the current one held only whitespace
   bool line_has_camera_ = false;
   bool line_default_fov_ = false;  // its first camera got the default fov
 
@@ -86,8 +86,8 @@ class Diagnosis : public cli::PieceObserver {
 
   // Where a piece stands in its line, for report().
   struct Place {
-    std::size_t line_offset;
-    std::size_t line_characters;
+    Count line_offset;
+    Count line_characters;
     utf8::Unfinished utf8_pending;
     bool continued;
     char tail[kExcerptLength];

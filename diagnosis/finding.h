@@ -10,6 +10,11 @@
 
 namespace diagnosis {
 
+// Lines, bytes and findings of a whole input: 64 bits in every program, the
+// 32-bit ones too (Windows, the page's WebAssembly), which read lists past
+// 4 GiB as well.
+using Count = std::uint64_t;
+
 enum class Reason {
   // A line meant as a camera line (it starts with a quote, or holds at least
   // two of the keys with '='), skipped because...
@@ -64,10 +69,10 @@ enum class LineOutcome {
 
 struct Finding {
   Reason reason;
-  std::size_t line;         // from 1
-  std::size_t column;       // in characters, from 1: a UTF-8 sequence counts as one
-  std::size_t byte_column;  // in bytes, from 1
-  std::string_view words;   // why, in plain words
+  Count line;              // from 1
+  Count column;            // in characters, from 1: a UTF-8 sequence counts as one
+  Count byte_column;       // in bytes, from 1
+  std::string_view words;  // why, in plain words
   // The line's text around the column, without its line end: a window of at
   // most kExcerptLength bytes that holds, where the line has them, at least
   // kExcerptBefore bytes before the column and kExcerptAfter from it on, and
@@ -90,11 +95,11 @@ constexpr std::size_t kExcerptAfter = 32;
 constexpr std::size_t kExcerptLength = 96;
 
 struct Counts {
-  std::size_t lines = 0;
-  std::size_t cameras = 0;  // as many as brivel writes blocks
-  std::size_t cameras_with_default_fov = 0;
-  std::size_t skipped_lines = 0;  // lines that gave no camera
-  std::size_t findings = 0;
+  Count lines = 0;
+  Count cameras = 0;  // as many as brivel writes blocks
+  Count cameras_with_default_fov = 0;
+  Count skipped_lines = 0;  // lines that gave no camera
+  Count findings = 0;
 };
 
 // What the input is as a whole, where that is the first thing to know of it:
@@ -116,8 +121,8 @@ class Listener {
   virtual ~Listener() = default;
   virtual void finding(const Finding& finding) = 0;
   // Each camera, in input order: the record brivel writes a block for.
-  virtual void camera(const camera::CameraRecord&, std::size_t /*line*/) {}
-  virtual void line_ended(std::size_t /*line*/, LineOutcome) {}
+  virtual void camera(const camera::CameraRecord&, Count /*line*/) {}
+  virtual void line_ended(Count /*line*/, LineOutcome) {}
 };
 
 }  // namespace diagnosis

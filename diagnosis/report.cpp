@@ -5,7 +5,7 @@
 namespace diagnosis {
 namespace {
 
-void append_plural(std::string& out, std::size_t n, std::string_view one, std::string_view many) {
+void append_plural(std::string& out, Count n, std::string_view one, std::string_view many) {
   out += std::to_string(n);
   out += ' ';
   out.append(n == 1 ? one : many);
@@ -68,7 +68,7 @@ std::size_t append_shown(std::string& out, std::string_view text) {
   return columns;
 }
 
-void append_field(std::string& out, std::string_view name, std::size_t value) {
+void append_field(std::string& out, std::string_view name, Count value) {
   out += ",\"";
   out.append(name);
   out += "\":";

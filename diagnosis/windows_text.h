@@ -9,6 +9,7 @@
 #include <cstddef>
 
 #include "cli/byte_streams.h"
+#include "diagnosis/finding.h"
 
 namespace diagnosis {
 
@@ -16,10 +17,10 @@ constexpr char kCtrlZ = '\x1a';
 
 // What a Ctrl-Z cut off, counted as it is read past and not kept.
 struct CtrlZStop {
-  bool stopped = false;         // a Ctrl-Z ended the input
-  bool text_after = false;      // something other than whitespace follows it
-  bool rest_of_line = false;    // ... on its own line
-  std::size_t lines_after = 0;  // lines that start after its own
+  bool stopped = false;       // a Ctrl-Z ended the input
+  bool text_after = false;    // something other than whitespace follows it
+  bool rest_of_line = false;  // ... on its own line
+  Count lines_after = 0;      // lines that start after its own
 };
 
 // Serves the bytes of `inner` as a text stream reads them. A carriage return

@@ -136,14 +136,14 @@ class Recorder : public diagnosis::Listener {
       quiet_from = f.line;
     }
   }
-  void camera(const camera::CameraRecord& record, std::size_t line) override {
+  void camera(const camera::CameraRecord& record, diagnosis::Count line) override {
     camera_lines.push_back(line);
     char block[camera::kMaxBlockLength];
     blocks.append(block, camera::append_block(record, block));
     if (line < last_camera_line || line != lines_ended + 1) note("a camera on the wrong line");
     last_camera_line = line;
   }
-  void line_ended(std::size_t line, diagnosis::LineOutcome outcome) override {
+  void line_ended(diagnosis::Count line, diagnosis::LineOutcome outcome) override {
     if (line != ++lines_ended) note("lines ended out of order");
     if (outcome == diagnosis::LineOutcome::kSkipped) skipped_lines.push_back(line);
   }

@@ -104,7 +104,7 @@ class CameraColumns {
  public:
   static constexpr std::size_t kBatch = 16384;
 
-  void add(const camera::CameraRecord& r, std::size_t line) {
+  void add(const camera::CameraRecord& r, diagnosis::Count line) {
     const std::size_t i = count_;
     line_[i] = static_cast<double>(line);
     x_[i] = r.x;
@@ -147,7 +147,9 @@ class CameraColumns {
 class PageReport : public diagnosis::Listener {
  public:
   explicit PageReport(const std::string& file) : file_(file) {}
-  void camera(const camera::CameraRecord& r, std::size_t line) override { cameras_.add(r, line); }
+  void camera(const camera::CameraRecord& r, diagnosis::Count line) override {
+    cameras_.add(r, line);
+  }
   void finding(const diagnosis::Finding& f) override {
     const std::string_view code = diagnosis::reason_code(f.reason);
     texts_.assign(code);

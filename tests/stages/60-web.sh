@@ -2,8 +2,8 @@
 # The browser page: build it (the converter compiled to WebAssembly, as a
 # module with the SIMD128 kernel and one with the portable kernel; the CMake
 # preset web, into build-web/page), check that each module converts as the
-# command line does, fed in parts of any size (tests/web/wasm_kernels_test.mjs,
-# in node), test the page's
+# command line does, fed in parts of any size, and counts a list past 4 GiB in
+# full (tests/web/wasm_kernels_test.mjs, in node), test the page's
 # arithmetic under node (tests/web/page_logic_test.mjs), then open the page
 # from the disk in Debian's Chromium, headless: by keyboard alone, through the
 # axe-core audit, at 320 px, with its downloads compared with the command

@@ -3,7 +3,8 @@
 // with Linux and Windows line ends, fed in parts of any size as the page
 // streams a file in (a part may end inside a line, a piece or a CR LF), and
 // says of lists with CR LF or a Ctrl-Z what brivel-check --windows-text says;
-// and the page's loader picks the SIMD128 one here, where node has SIMD.
+// a list past 4 GiB is counted in full; and the page's loader picks the
+// SIMD128 one here, where node has SIMD.
 //
 //   node tests/web/wasm_kernels_test.mjs BUILD_DIR INPUT
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -49,10 +50,12 @@ function brivelCheck(input, windowsText) {
   rmSync(folder, { recursive: true });
   return printed;
 }
-// Converts `input` fed in parts of the sizes given, in turn. With `observe`, the findings' texts
-// and the summary instead, as brivel-check prints them for list.txt.
+// Converts `input` fed in parts of the sizes given, in turn (or the parts `input` yields, if it
+// is no Buffer). With `observe`, the findings' texts and the summary instead, as brivel-check
+// prints them for list.txt, and the verdict's code as the result's `verdict`.
 async function convert(base64, input, windowsText, sizes, observe = false) {
   let memory = null;
+  let verdict = null;
   const chunks = [];
   const bytes = (at, size) => Buffer.from(new Uint8Array(memory.buffer, at >>> 0, size >>> 0));
   // The blocks, or the findings; the page's other functions do nothing here.
@@ -64,7 +67,10 @@ async function convert(base64, input, windowsText, sizes, observe = false) {
       assert.ok(text.includes(Buffer.concat([latin1(': warning: '), bytes(at + codeSize, wordsSize), latin1('\n')])));
       chunks.push(text);
     },
-    done(...fields) { chunks.push(bytes(fields[9], fields[10])); },
+    done(...fields) {
+      chunks.push(bytes(fields[9], fields[10]));
+      verdict = bytes(fields[5], fields[6]).toString();
+    },
   } : {
     output(at, size) { chunks.push(bytes(at, size)); },
   }, { get: (functions, name) => functions[name] || (() => {}) });
@@ -77,16 +83,37 @@ async function convert(base64, input, windowsText, sizes, observe = false) {
   const nameAt = exports.brivel_begin(windowsText ? 1 : 0, observe ? 1 : 0, name.length);
   assert.notEqual(nameAt, 0);
   new Uint8Array(memory.buffer, nameAt, name.length).set(name);
-  for (let at = 0, k = 0; at < input.length; ++k) {
-    const part = input.subarray(at, at + sizes[k % sizes.length]);
+  function* cut() {
+    for (let at = 0, k = 0; at < input.length; at += sizes[k++ % sizes.length]) {
+      yield input.subarray(at, at + sizes[k % sizes.length]);
+    }
+  }
+  for (const part of Buffer.isBuffer(input) ? cut() : input) {
     const room = exports.brivel_room(part.length);
     new Uint8Array(memory.buffer, room, part.length).set(part);
     assert.equal(exports.brivel_feed(part.length, 0), 0);
-    at += part.length;
   }
   assert.equal(exports.brivel_feed(0, 1), 0);
-  return Buffer.concat(chunks);
+  return Object.assign(Buffer.concat(chunks), { verdict });
 }
+
+// The lines and bytes of a list past 4 GiB are counted in full, though the module's own numbers
+// are of 32 bits: a comment line of 2^32 bytes is read as any line (its end is no start of the
+// input, where a UTF-16 mark or binary data would name the whole list), and a list of exactly
+// 2^32 bytes is not empty.
+test('a list past 4 GiB, in the page\'s module', async () => {
+  const base64 = runInNewContext('BRIVEL_WASM_MODULES.simd128', context);
+  const filler = Buffer.alloc(1 << 26, 'a');
+  function* comment(tail) {
+    yield latin1('#');
+    for (let left = 2 ** 32 - 2; left > 0; left -= filler.length) yield filler.subarray(0, Math.min(left, filler.length));
+    yield latin1('\n' + tail);
+  }
+  const tail = '\xff\xfe"gate" x=1 y=2 z=3 pitch=0 yaw=0 roll=0 fov=7\n"cam" x=1 y=2 z=3 pitch=0 yaw=0 roll=0 fov=x\n';
+  assert.ok((await convert(base64, comment(tail), false, [], true)).equals(brivelCheck(latin1('\n' + tail), false)),
+    'the findings of the lines after 4 GiB, as brivel-check gives them for those lines after an empty one');
+  assert.equal((await convert(base64, comment(''), false, [], true)).verdict, 'no-camera-lines');
+});
 
 test('the loader picks the SIMD128 module where SIMD is validated', () => {
   runInNewContext('this.kernel = BRIVEL_WASM_KERNEL; this.same = BRIVEL_WASM_BASE64 === BRIVEL_WASM_MODULES.simd128', context);
