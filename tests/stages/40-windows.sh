@@ -8,7 +8,9 @@
 # tests run against the 64-bit program under wine64 instead.
 #
 # brivel-check.exe and the zips' drop target, brivel-drop.cmd, are run there
-# too, on a Windows-text list.
+# too, on a Windows-text list; last, brivel.exe and brivel-check.exe on a few
+# megabytes of camera lists, their output compared byte for byte with the
+# native programs' (brivel-check's with --windows-text).
 #
 # Which host this is is found out by starting the 32-bit wine loader.
 # BRIVEL_WINDOWS_TEST=win64 runs the 64-bit program under wine64 on any host
@@ -98,3 +100,38 @@ fi
 
 python3 tests/windows_end_to_end_test.py --wine "$wine" --winearch "$arch" \
   --check "build-$arch/brivel-check.exe" --drop-target "build-$arch/brivel-drop.cmd" "build-$arch/brivel.exe"
+
+echo "--- build-$arch/brivel.exe and brivel-check.exe on camera lists, against the native programs"
+cmake --preset native >/dev/null
+cmake --build build --parallel 2 --target brivel brivel-check >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The lists of stage 15: usual lines, lines read in pieces, and every input the fuzzers keep
+# (CR LF, lone CRs, Ctrl-Z and NUL bytes among them); then, as the Windows programs read
+# them, CR LF as LF and nothing from a Ctrl-Z on, for the native brivel; and every LF the
+# Windows programs write is CR LF.
+python3 - "$work/lists.txt" <<'PYTHON'
+import sys
+sys.path.insert(0, "bench")
+import run_bench
+run_bench.write_lines(sys.argv[1] + ".usual", 2 * run_bench.MB, run_bench.camera_batch)
+run_bench.write_lines(sys.argv[1] + ".long", 1 * run_bench.MB, run_bench.long_line_batch)
+PYTHON
+cat "$work/lists.txt.usual" "$work/lists.txt.long" fuzz/corpus/*/* >"$work/lists.txt"
+python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().split(b"\x1a")[0].replace(b"\r\n", b"\n"))' \
+  <"$work/lists.txt" >"$work/as-read.txt"
+crlf() { python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().replace(b"\n", b"\r\n"))'; }
+export WINEPREFIX="$work/prefix" WINEARCH=$arch WINEDEBUG=-all
+build/brivel <"$work/as-read.txt" | crlf >"$work/blocks.txt"
+"$wine" "build-$arch/brivel.exe" <"$work/lists.txt" >"$work/got.txt" 2>"$work/wine.txt" ||
+  fail "build-$arch/brivel.exe failed: $(cat "$work/wine.txt")"
+cmp "$work/got.txt" "$work/blocks.txt" || fail "build-$arch/brivel.exe: output differs from the native brivel's"
+for format in gnu json; do
+  # (status 1: the lists have findings)
+  { build/brivel-check --windows-text --format=$format <"$work/lists.txt" || [ $? = 1 ]; } | crlf >"$work/expected.txt"
+  "$wine" "build-$arch/brivel-check.exe" --format=$format <"$work/lists.txt" >"$work/got.txt" 2>/dev/null || [ $? = 1 ]
+  cmp "$work/got.txt" "$work/expected.txt" ||
+    fail "build-$arch/brivel-check.exe --format=$format: output differs from the native brivel-check --windows-text"
+done
+echo "build-$arch/brivel.exe and brivel-check.exe (both formats): the native programs' output on" \
+  "$(wc -c <"$work/lists.txt") bytes of lists, $(grep -c info_camera "$work/blocks.txt") blocks"
