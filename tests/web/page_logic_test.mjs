@@ -130,6 +130,8 @@ test('the index of places finds what a look at every camera finds, for any view'
   const random = () => ((seed = (seed * 1103515245 + 12345) % 2 ** 31) / 2 ** 31);
   const lists = {
     spread: (n) => Array.from({ length: n }, () => [Math.floor(random() * 2000) - 1000, Math.floor(random() * 2000) - 1000]),
+    // Cells about a unit wide, so that a camera on a view's edge is often on a cell's edge too.
+    crowded: (n) => Array.from({ length: n }, () => [Math.floor(random() * 40), Math.floor(random() * 40)]),
     // Clumps, cameras at one place, and a few far off that a grid of equal cells would squeeze the rest for.
     clumped: (n) => Array.from({ length: n }, (_, i) => (i % 211 === 0 ? [2147483647 - i, -2147483648 + i]
       : i % 5 === 0 ? [3, 3] : [Math.floor(random() * 50) + (i % 3) * 400, Math.floor(random() * 50)])),
@@ -150,8 +152,10 @@ test('the index of places finds what a look at every camera finds, for any view'
         const places = v % 4 ? indexed : map.wholeList(xs, ys, n);
         const [width, height] = [100 + Math.floor(random() * 300), 100 + Math.floor(random() * 300)];
         const scale = 10 ** (random() * 6 - 4);
-        // Every other view with a camera on its left and top edges.
-        const edge = v % 2 ? [width / 2 / scale, -height / 2 / scale] : [random() * 30, 0];
+        // Views with a camera on their left and top edges, or 30 px beyond them (the margin of
+        // the cameras in sight, below).
+        const beyond = v % 3 === 2 ? 30 / scale : 0;
+        const edge = v % 3 ? [(width / 2) / scale + beyond, -(height / 2) / scale - beyond] : [random() * 30, 0];
         const view = { cx: n ? xs[v % n] + edge[0] : 0, cy: n ? ys[(v * 7) % n] + edge[1] : 0, scale };
         const what = `${name}, ${n} cameras, view ${JSON.stringify(view)} ${width} x ${height}`;
         const grid = map.densityGrid(places, view, width, height, 3);
