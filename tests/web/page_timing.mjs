@@ -3,10 +3,12 @@
 // thread meanwhile (a PerformanceObserver for long tasks); and the tab's peak
 // memory (the resident size of its renderer process, sampled). Also where the
 // worker's two passes spend their time: the "look" pass (what the page shows)
-// and the "blocks" pass (the download). Prints the figures; asserts nothing,
-// since timings on a shared machine are no test.
+// and the "blocks" pass (the download). With --keys, also how long a key in
+// the camera table and on the map takes, the whole list in sight and zoomed
+// in. Prints the figures; asserts nothing, since timings on a shared machine
+// are no test.
 //
-//   node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--screenshot PREFIX]
+//   node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--keys] [--screenshot PREFIX]
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -15,10 +17,11 @@ import { chromium } from 'playwright-core';
 
 const [buildArg, list, ...options] = process.argv.slice(2);
 const windowsText = options.includes('--windows-text');
+const keys = options.includes('--keys');
 const shotAt = options.indexOf('--screenshot');
 const prefix = shotAt >= 0 ? options[shotAt + 1] : null;
 if (!buildArg || !list || (shotAt >= 0 && !prefix)) {
-  console.error('usage: node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--screenshot PREFIX]');
+  console.error('usage: node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--keys] [--screenshot PREFIX]');
   process.exit(2);
 }
 // The page's folder; in builds before it had one, the page was among the build files in web/.
@@ -134,6 +137,28 @@ try {
   console.log(`main-thread tasks over 50 ms: ${figures.tasks.length}, the longest ${longest.toFixed(0)} ms`);
   console.log(`tab memory (renderer resident size): ${(idleKiB / 1024).toFixed(0)} MiB idle, ` +
     `${(peakKiB / 1024).toFixed(0)} MiB at the peak`);
+  if (keys) {
+    // The milliseconds from a key's press on the focused element to the next frame, median of `times`.
+    const time = async (label, focus, key, times) => {
+      await page.locator(focus).focus();
+      const took = [];
+      for (let i = 0; i < times; ++i) {
+        took.push(await page.evaluate((key) => new Promise((resolve) => {
+          const start = performance.now();
+          document.activeElement.dispatchEvent(new KeyboardEvent('keydown', { key, bubbles: true, cancelable: true }));
+          requestAnimationFrame(() => setTimeout(() => resolve(performance.now() - start), 0));
+        }), key));
+      }
+      took.sort((a, b) => a - b);
+      console.log(`${label}: ${took[times >> 1].toFixed(1)} ms (the longest ${took[times - 1].toFixed(1)} ms)`);
+    };
+    await time('a key in the table, the whole list in sight', '#camera-rows', 'ArrowDown', 15);
+    await time('an arrow on the map, the whole list in sight', '#map', 'ArrowLeft', 10);
+    for (let i = 0; i < 12; ++i) await page.keyboard.press('+');
+    await time('an arrow on the map, zoomed in', '#map', 'ArrowLeft', 10);
+    await time('Enter on the map (a pick), zoomed in', '#map', 'Enter', 5);
+    await time('a key in the table, zoomed in', '#camera-rows', 'ArrowDown', 15);
+  }
   if (prefix) {
     await page.locator('#map').screenshot({ path: `${prefix}-all.png` });
     console.log(`screenshot: ${prefix}-all.png`);
