@@ -34,7 +34,12 @@ import run_bench
 run_bench.write_lines(sys.argv[1] + ".usual", 2 * run_bench.MB, run_bench.camera_batch)
 run_bench.write_lines(sys.argv[1] + ".long", 1 * run_bench.MB, run_bench.long_line_batch)
 PYTHON
-cat "$work/lists.txt.usual" "$work/lists.txt.long" fuzz/corpus/*/* >"$work/lists.txt"
+# The inputs that hold a Ctrl-Z come last: read as Windows text, the lists end at the first.
+corpus=(fuzz/corpus/*/*)
+mapfile -t with_ctrl_z < <(grep -l $'\x1a' "${corpus[@]}")
+mapfile -t without < <(grep -L $'\x1a' "${corpus[@]}")
+((${#with_ctrl_z[@]} > 0 && ${#with_ctrl_z[@]} + ${#without[@]} == ${#corpus[@]})) || fail "cannot sort out the fuzzers' inputs"
+cat "$work/lists.txt.usual" "$work/lists.txt.long" "${without[@]}" "${with_ctrl_z[@]}" >"$work/lists.txt"
 BRIVEL_KERNEL=portable build/brivel <"$work/lists.txt" >"$work/expected.txt"
 echo "native output: $(grep -c info_camera "$work/expected.txt") blocks from $(wc -c <"$work/lists.txt") bytes"
 check_options=("" "--windows-text" "--format=json")
