@@ -152,25 +152,25 @@ class Recorder : public diagnosis::Listener {
   }
 
   std::string blocks;
-  std::size_t findings = 0;
-  std::size_t last_finding_line = 0;
-  std::size_t lines_of_findings = 0;
-  std::size_t last_camera_line = 0;
-  std::size_t lines_ended = 0;
-  std::vector<std::size_t> skipped_lines;
-  std::vector<std::size_t> camera_lines;         // of each camera, in order
-  std::vector<std::size_t> out_of_range_lines;   // of the findings of numbers beyond 32 bits
-  std::vector<std::size_t> lines_with_findings;  // in order
-  std::size_t quiet_from = 0;  // the line found to be UTF-16 or binary data, if any
+  diagnosis::Count findings = 0;
+  diagnosis::Count last_finding_line = 0;
+  diagnosis::Count lines_of_findings = 0;
+  diagnosis::Count last_camera_line = 0;
+  diagnosis::Count lines_ended = 0;
+  std::vector<diagnosis::Count> skipped_lines;
+  std::vector<diagnosis::Count> camera_lines;         // of each camera, in order
+  std::vector<diagnosis::Count> out_of_range_lines;   // of the findings of numbers beyond 32 bits
+  std::vector<diagnosis::Count> lines_with_findings;  // in order
+  diagnosis::Count quiet_from = 0;  // the line found to be UTF-16 or binary data, if any
   std::string wrong;
 };
 
 // The line of the first camera with a number beyond 32 bits, which gets no
 // word of it; 0 if none. (Once the list is found to be UTF-16 or binary
 // data, no more lines get one.)
-inline std::size_t unsaid_out_of_range(const Tee& tee, const Recorder& recorder) {
+inline diagnosis::Count unsaid_out_of_range(const Tee& tee, const Recorder& recorder) {
   for (std::size_t i = 0; i < tee.out_of_range.size() && i < recorder.camera_lines.size(); ++i) {
-    const std::size_t line = recorder.camera_lines[i];
+    const diagnosis::Count line = recorder.camera_lines[i];
     const bool quiet = recorder.quiet_from != 0 && recorder.quiet_from <= line;
     if (tee.out_of_range[i] && !quiet &&
         std::find(recorder.out_of_range_lines.begin(), recorder.out_of_range_lines.end(), line) ==
@@ -184,10 +184,10 @@ inline std::size_t unsaid_out_of_range(const Tee& tee, const Recorder& recorder)
 // The first line of `text` that brivel skips though it starts with a quote
 // after any whitespace, and that gets no word; 0 if none. (Once the list is
 // found to be UTF-16 or binary data, no more lines get one.)
-inline std::size_t unexplained_quoted_line(std::string_view text, const Recorder& recorder) {
-  std::size_t line = 1;
+inline diagnosis::Count unexplained_quoted_line(std::string_view text, const Recorder& recorder) {
+  diagnosis::Count line = 1;
   std::size_t start = 0;
-  for (const std::size_t skipped : recorder.skipped_lines) {
+  for (const diagnosis::Count skipped : recorder.skipped_lines) {
     while (line < skipped && start < text.size()) {
       start = std::min(text.find('\n', start), text.size()) + 1;
       ++line;
@@ -246,10 +246,10 @@ inline std::string disagreement(std::string_view input, const std::vector<std::s
   if (counts.cameras_with_default_fov != tee.default_fov) return "default fov miscounted";
   if (tee.wrong_ending) return "a line said to end with its last item goes on";
   if (counts.findings != recorder.findings) return "findings miscounted";
-  if (const std::size_t line = unexplained_quoted_line(text, recorder)) {
+  if (const diagnosis::Count line = unexplained_quoted_line(text, recorder)) {
     return "line " + std::to_string(line) + " starts with a quote, is skipped and gets no word";
   }
-  if (const std::size_t line = unsaid_out_of_range(tee, recorder)) {
+  if (const diagnosis::Count line = unsaid_out_of_range(tee, recorder)) {
     return "line " + std::to_string(line) + " has a camera with a number beyond 32 bits, unsaid";
   }
   if (counts.cameras < lines - counts.skipped_lines) return "fewer cameras than camera lines";

@@ -26,9 +26,9 @@ class Discard : public cli::ByteSink {
 };
 
 struct Got {
-  std::size_t line;
-  std::size_t column;
-  std::size_t byte_column;
+  diagnosis::Count line;
+  diagnosis::Count column;
+  diagnosis::Count byte_column;
   Reason reason;
   std::string words;
   std::string excerpt;
