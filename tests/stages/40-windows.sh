@@ -126,7 +126,11 @@ cat "$work/lists.txt.usual" "$work/lists.txt.long" "${without[@]}" "${with_ctrl_
 python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().split(b"\x1a")[0].replace(b"\r\n", b"\n"))' \
   <"$work/lists.txt" >"$work/as-read.txt"
 crlf() { python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().replace(b"\n", b"\r\n"))'; }
-export WINEPREFIX="$work/prefix" WINEARCH=$arch WINEDEBUG=-all
+# As tests/windows_end_to_end_test.py runs wine: a throwaway prefix and home, no window, no Mono
+# or Gecko prompt (which waits for a click where there is a display), no desktop menu entries.
+unset WAYLAND_DISPLAY
+export HOME="$work" DISPLAY= WINEPREFIX="$work/prefix" WINEARCH=$arch WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 build/brivel <"$work/as-read.txt" | crlf >"$work/blocks.txt"
 "$wine" "build-$arch/brivel.exe" <"$work/lists.txt" >"$work/got.txt" 2>"$work/wine.txt" ||
   fail "build-$arch/brivel.exe failed: $(cat "$work/wine.txt")"
