@@ -25,21 +25,8 @@ ctest --preset portable
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# Camera lists as the benchmark makes them (2 MB of usual lines, 1 MB of lines
-# read in pieces), then every input the fuzzers keep.
-python3 - "$work/lists.txt" <<'PYTHON'
-import sys
-sys.path.insert(0, "bench")
-import run_bench
-run_bench.write_lines(sys.argv[1] + ".usual", 2 * run_bench.MB, run_bench.camera_batch)
-run_bench.write_lines(sys.argv[1] + ".long", 1 * run_bench.MB, run_bench.long_line_batch)
-PYTHON
-# The inputs that hold a Ctrl-Z come last: read as Windows text, the lists end at the first.
-corpus=(fuzz/corpus/*/*)
-mapfile -t with_ctrl_z < <(grep -l $'\x1a' "${corpus[@]}")
-mapfile -t without < <(grep -L $'\x1a' "${corpus[@]}")
-((${#with_ctrl_z[@]} > 0 && ${#with_ctrl_z[@]} + ${#without[@]} == ${#corpus[@]})) || fail "cannot sort out the fuzzers' inputs"
-cat "$work/lists.txt.usual" "$work/lists.txt.long" "${without[@]}" "${with_ctrl_z[@]}" >"$work/lists.txt"
+# Camera lists as the benchmark makes them, then every input the fuzzers keep.
+bash tests/camera_lists.sh "$work/lists.txt"
 BRIVEL_KERNEL=portable build/brivel <"$work/lists.txt" >"$work/expected.txt"
 echo "native output: $(grep -c info_camera "$work/expected.txt") blocks from $(wc -c <"$work/lists.txt") bytes"
 check_options=("" "--windows-text" "--format=json")

@@ -106,23 +106,10 @@ cmake --preset native >/dev/null
 cmake --build build --parallel 2 --target brivel brivel-check >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# The lists of stage 15: usual lines, lines read in pieces, and every input the fuzzers keep
-# (CR LF, lone CRs, Ctrl-Z and NUL bytes among them); then, as the Windows programs read
-# them, CR LF as LF and nothing from a Ctrl-Z on, for the native brivel; and every LF the
-# Windows programs write is CR LF.
-python3 - "$work/lists.txt" <<'PYTHON'
-import sys
-sys.path.insert(0, "bench")
-import run_bench
-run_bench.write_lines(sys.argv[1] + ".usual", 2 * run_bench.MB, run_bench.camera_batch)
-run_bench.write_lines(sys.argv[1] + ".long", 1 * run_bench.MB, run_bench.long_line_batch)
-PYTHON
-# The inputs that hold a Ctrl-Z come last: read as Windows text, the lists end at the first.
-corpus=(fuzz/corpus/*/*)
-mapfile -t with_ctrl_z < <(grep -l $'\x1a' "${corpus[@]}")
-mapfile -t without < <(grep -L $'\x1a' "${corpus[@]}")
-((${#with_ctrl_z[@]} > 0 && ${#with_ctrl_z[@]} + ${#without[@]} == ${#corpus[@]})) || fail "cannot sort out the fuzzers' inputs"
-cat "$work/lists.txt.usual" "$work/lists.txt.long" "${without[@]}" "${with_ctrl_z[@]}" >"$work/lists.txt"
+# The lists of stage 15 (tests/camera_lists.sh); then, as the Windows programs read them, CR
+# LF as LF and nothing from a Ctrl-Z on, for the native brivel; and every LF the Windows
+# programs write is CR LF.
+bash tests/camera_lists.sh "$work/lists.txt"
 python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().split(b"\x1a")[0].replace(b"\r\n", b"\n"))' \
   <"$work/lists.txt" >"$work/as-read.txt"
 crlf() { python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().replace(b"\n", b"\r\n"))'; }
