@@ -213,6 +213,19 @@ function placeRuns(places, x0, x1, y0, y1) {
   return { order: places.order, runs };
 }
 
+// Calls visit(i) for each camera i that placeRuns finds for the box, until visit returns true;
+// returns whether they came in the list's order. (densityGrid, which reads every camera in
+// sight on every drawing, has the loop of its own.)
+function visitPlaced(places, x0, x1, y0, y1, visit) {
+  const { order, runs } = placeRuns(places, x0, x1, y0, y1);
+  for (let r = 0; r < runs.length; r += 2) {
+    for (let k = runs[r]; k < runs[r + 1]; ++k) {
+      if (visit(order ? order[k] : k)) return !order;
+    }
+  }
+  return !order;
+}
+
 // How many cameras fall in each cell of `cell` CSS pixels of the plot, how many are in sight,
 // and how many cells hold one or more.
 function densityGrid(places, view, width, height, cell) {
@@ -270,13 +283,9 @@ function drawsDensity(grid) {
 // How many of the cameras stand at (x, y): markers drawn one over another.
 function samePlace(places, x, y) {
   let here = 0;
-  const { order, runs } = placeRuns(places, x, x, y, y);
-  for (let r = 0; r < runs.length; r += 2) {
-    for (let k = runs[r]; k < runs[r + 1]; ++k) {
-      const i = order ? order[k] : k;
-      here += places.xs[i] === x && places.ys[i] === y ? 1 : 0;
-    }
-  }
+  visitPlaced(places, x, x, y, y, (i) => {
+    here += places.xs[i] === x && places.ys[i] === y ? 1 : 0;
+  });
   return here;
 }
 
@@ -287,15 +296,12 @@ function camerasInSight(places, view, width, height, margin, limit = Infinity) {
   const [x0, y1] = toWorld(view, width, height, -margin - 1, -margin - 1);
   const [x1, y0] = toWorld(view, width, height, width + margin + 1, height + margin + 1);
   const found = [];
-  const { order, runs } = placeRuns(places, x0, x1, y0, y1);
-  for (let r = 0; r < runs.length; r += 2) {
-    for (let k = runs[r]; k < runs[r + 1] && found.length <= 3 * limit; ++k) {
-      const i = order ? order[k] : k;
-      const [sx, sy] = toScreen(view, width, height, places.xs[i], places.ys[i]);
-      if (sx >= -margin && sy >= -margin && sx <= width + margin && sy <= height + margin) found.push(i, sx, sy);
-    }
-  }
-  if (!order) return found;  // in the list's order already
+  const listed = visitPlaced(places, x0, x1, y0, y1, (i) => {
+    const [sx, sy] = toScreen(view, width, height, places.xs[i], places.ys[i]);
+    if (sx >= -margin && sy >= -margin && sx <= width + margin && sy <= height + margin) found.push(i, sx, sy);
+    return found.length > 3 * limit;
+  });
+  if (listed) return found;
   const shown = [];
   for (const k of Uint32Array.from({ length: found.length / 3 }, (_, k) => 3 * k).sort((a, b) => found[a] - found[b])) {
     shown.push(found[k], found[k + 1], found[k + 2]);
@@ -310,19 +316,15 @@ function nearestCamera(places, view, width, height, sx, sy, radius) {
   const reach = radius / view.scale;
   let best = -1;
   let bestDistance = reach * reach;
-  const { order, runs } = placeRuns(places, x - reach, x + reach, y - reach, y + reach);
-  for (let r = 0; r < runs.length; r += 2) {
-    for (let k = runs[r]; k < runs[r + 1]; ++k) {
-      const i = order ? order[k] : k;
-      const dx = places.xs[i] - x;
-      const dy = places.ys[i] - y;
-      const distance = dx * dx + dy * dy;
-      if (distance < bestDistance || (distance === bestDistance && i > best)) {
-        best = i;
-        bestDistance = distance;
-      }
+  visitPlaced(places, x - reach, x + reach, y - reach, y + reach, (i) => {
+    const dx = places.xs[i] - x;
+    const dy = places.ys[i] - y;
+    const distance = dx * dx + dy * dy;
+    if (distance < bestDistance || (distance === bestDistance && i > best)) {
+      best = i;
+      bestDistance = distance;
     }
-  }
+  });
   return best;
 }
 

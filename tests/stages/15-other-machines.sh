@@ -5,10 +5,11 @@
 # brivel-check cross-built, statically, for ARM64, for s390x (big-endian) and
 # for 32-bit x86, each run under qemu-user: the end-to-end tests, and their
 # output on a few megabytes of camera lists compared byte for byte with the
-# native programs', brivel's with each kernel the emulated processor runs. The 32-bit x86 program runs as a
-# Pentium II (no SSE2: only the portable kernel), as a Core Duo (SSE2, no AVX)
-# and as the most capable processor qemu emulates. qemu-user emulates the
-# processor only, so this needs no 32-bit support from the host.
+# native programs', brivel's with each kernel the emulated processor runs.
+# The 32-bit x86 program runs as a Pentium II (no SSE2: only the portable
+# kernel), as a Core Duo (SSE2, no AVX) and as the most capable processor qemu
+# emulates. qemu-user emulates the processor only, so this needs no 32-bit
+# support from the host.
 set -euo pipefail
 
 fail() {
