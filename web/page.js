@@ -36,6 +36,9 @@ function entName(inputName) {
 
 // The map and the table choose the same camera; the details say which.
 function chosen(index, by, missed = false) {
+  // While a new result is drawn, the map or the table may show the list before it for a moment:
+  // its index would name another camera of the new list.
+  if (by.cameras !== cameras) return;
   if (by !== map) map.select(index, { centre: true, tell: false });
   if (by !== table) table.select(index, false);
   if (index < 0) {
@@ -78,6 +81,7 @@ function showDetails(fields) {
 
 // A near miss chosen on the map: its line, and why it gave no camera.
 function chosenMiss(k) {
+  if (map.cameras !== cameras) return;  // the near misses of the list before (see chosen)
   table.select(-1, false);
   const found = result.findings;
   const i = map.misses.finding[k];
