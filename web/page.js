@@ -331,10 +331,14 @@ async function show(found, stale) {
   const misses = libraryFindings(found.findings);
   const steps = [
     () => ($('map-section').hidden = false),
-    () => map.setCameras(cameras, cameraCount, nearMisses(found.findings), found.bounds),
     () => ($('cameras-section').hidden = cameraCount === 0),
-    () => table.setCameras(cameras, cameraCount),
-    () => showNoCamera(),
+    // In one step: a camera picked on the map before the table had the cameras would not be
+    // chosen there, and the details would be cleared after it.
+    () => {
+      map.setCameras(cameras, cameraCount, nearMisses(found.findings), found.bounds);
+      table.setCameras(cameras, cameraCount);
+      showNoCamera();
+    },
     () => ($('misses-section').hidden = misses.count === 0),
     () => findings.setFindings(misses),
   ];

@@ -495,6 +495,26 @@ try {
   check('a sort of one list still under way when the next is taken is not applied to the next',
     (await b.text('#cameras-section .count')) === '7 cameras' && (await b.text('#camera-rows [role=row]:first-child .name')) === 'gate',
     `${await b.text('#cameras-section .count')}; ${await b.text('#camera-rows [role=row]:first-child .name')}`);
+  // A click on the map in the first moment it holds the next list's cameras, the rest still being drawn.
+  await page.evaluate(() => {
+    const before = map.cameras;
+    const click = () => {
+      if (map.cameras === before || map.cameras !== cameras) return setTimeout(click, 0);
+      const box = document.querySelector('#map canvas').getBoundingClientRect();
+      const { left, top, plotWidth, plotHeight } = map.layout();
+      const [sx, sy] = toScreen(map.view, plotWidth, plotHeight, cameras.x[0], cameras.y[0]);
+      for (const type of ['pointerdown', 'pointerup']) {
+        document.getElementById('map').dispatchEvent(new PointerEvent(type, { pointerId: 1, button: 0, bubbles: true,
+          clientX: box.left + left + sx, clientY: box.top + top + sy }));
+      }
+    };
+    setTimeout(click, 0);
+  });
+  await b.converted(() => page.setInputFiles('#file', largePath));
+  const picked = await page.evaluate(() => ({ map: map.selected, table: table.selected, details: document.getElementById('camera-details').textContent,
+    row: document.querySelector('#camera-rows [role=row].selected .name')?.textContent }));
+  check('a camera picked on the map while the rest of the list is drawn is chosen in the table and the details too',
+    picked.map >= 0 && picked.table === picked.map && picked.details.includes(`"${picked.row}"`), JSON.stringify(picked));
 
   console.log('--- a list changed on the disk once it was converted');
   const changing = path.join(scratch, 'changing.txt');
