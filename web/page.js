@@ -23,6 +23,7 @@ let cameras = null;  // its cameras, in typed arrays
 let result = null;   // what the last conversion found
 let conversions = 0; // conversions begun
 let spare = null;    // a worker started ahead of the next pass, which then need not wait for it
+let place = null;    // the keyboard's place in the result, given back once it is drawn (see convert)
 
 const count = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
 const map = new CameraMap($('map'), $('map-note'), (index, missed) => chosen(index, map, missed), (k) => chosenMiss(k));
@@ -194,8 +195,9 @@ async function convert() {
   const size = megabytes(n);
   const sections = ['result', 'map-section', 'cameras-section', 'misses-section'].map($);
   // The keyboard's place, if these hold it (a list dropped while it is in the table): it is given
-  // back once they are drawn again, rather than left at the page's top.
-  const place = sections.some((section) => section.contains(document.activeElement)) ? document.activeElement : null;
+  // back once they are drawn again, rather than left at the page's top. Kept from a conversion
+  // that another took over before drawing: these were hidden, and the keyboard left them, then.
+  if (sections.some((section) => section.contains(document.activeElement))) place = document.activeElement;
   for (const section of sections) section.hidden = true;
   showStatus(`Converting ${name} (${size})…`, 0);
   let found;
@@ -258,6 +260,7 @@ async function convert() {
   await drawn;
   if (stale()) return;
   if (place && document.activeElement === document.body && place.getClientRects().length > 0) place.focus();
+  place = null;
   await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
   if (stale()) return;
   delete document.body.dataset.drawing;

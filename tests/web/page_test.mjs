@@ -515,6 +515,15 @@ try {
     row: document.querySelector('#camera-rows [role=row].selected .name')?.textContent }));
   check('a camera picked on the map while the rest of the list is drawn is chosen in the table and the details too',
     picked.map >= 0 && picked.table === picked.map && picked.details.includes(`"${picked.row}"`), JSON.stringify(picked));
+  await page.focus('#camera-rows');
+  await b.converted(async () => {
+    await page.setInputFiles('#file', largePath);
+    await page.waitForFunction(() => /^Converting/.test(document.getElementById('status').textContent), null, { polling: 5 });
+    await page.setInputFiles('#file', examplePath);
+  });
+  const back = await page.evaluate(() => document.activeElement.id || document.activeElement.tagName);
+  check('a list taken while the keyboard is in the table, then another while it converts: the keyboard is given back there',
+    back === 'camera-rows', back);
 
   console.log('--- a list changed on the disk once it was converted');
   const changing = path.join(scratch, 'changing.txt');
