@@ -199,6 +199,7 @@ async function convert() {
   // that another took over before drawing: these were hidden, and the keyboard left them, then.
   if (sections.some((section) => section.contains(document.activeElement))) place = document.activeElement;
   for (const section of sections) section.hidden = true;
+  $('copied').textContent = '';  // said of the blocks before
   showStatus(`Converting ${name} (${size})…`, 0);
   let found;
   // The cameras for the map and the table. A tab may run out of memory for them on a list of
@@ -536,13 +537,16 @@ async function copyText(text) {
 let copiedShown = null;  // the timer that clears 'copied'
 $('copy').addEventListener('click', async () => {
   if (!output) return;
+  const mine = output;
+  // Said only while these blocks are shown: not beside another list's, taken meanwhile.
+  const say = (words) => output === mine && ($('copied').textContent = words);
   clearTimeout(copiedShown);
   $('copied').textContent = '';
   let blob;
   try {
     blob = await output;
   } catch (error) {
-    $('copied').textContent = `not copied: ${error.message}.`;
+    say(`not copied: ${error.message}.`);
     return;
   }
   let text;
@@ -552,16 +556,17 @@ $('copy').addEventListener('click', async () => {
     text = new TextDecoder('utf-8', { fatal: true }).decode(await blob.arrayBuffer());
   } catch (error) {
     if (error instanceof TypeError) {
-      $('copied').textContent = 'not copied: the blocks hold bytes that are not UTF-8 text, which the clipboard ' +
-        'would change. Download them instead.';
+      say('not copied: the blocks hold bytes that are not UTF-8 text, which the clipboard ' +
+        'would change. Download them instead.');
       return;
     }
     // Blocks of more than about half a gigabyte are more than a string can hold: as below.
   }
+  if (output !== mine) return;  // nor copied
   if (text === undefined || !(await copyText(text))) {
-    $('copied').textContent = 'not copied: the browser refused, or the blocks are too large for the clipboard. Download them instead.';
+    say('not copied: the browser refused, or the blocks are too large for the clipboard. Download them instead.');
     return;
   }
-  $('copied').textContent = 'copied';
+  if (!say('copied')) return;
   copiedShown = setTimeout(() => ($('copied').textContent = ''), 2000);
 });

@@ -306,6 +306,16 @@ try {
   await page.waitForTimeout(2500);
   check('a copy the browser refuses is said, and stays said, not taken for done',
     /^not copied/.test(refused) && (await b.text('#copied')) === refused, `${refused}; then ${await b.text('#copied')}`);
+  await b.converted(() => page.click('#example'));
+  const stale = [await b.text('#copied')];
+  // A copy that ends once the next list is shown, as a clipboard slow to take blocks of many MB ends.
+  await page.evaluate(() => (navigator.clipboard.writeText = () => new Promise((resolve) => setTimeout(resolve, 1000))));
+  await page.click('#copy');
+  await b.converted(() => page.click('#example'));
+  await page.waitForTimeout(1200);
+  stale.push(await b.text('#copied'));
+  check('what a copy of one list came to is not said beside the next list\'s blocks', stale.every((said) => said === ''),
+    stale.join('; '));
 
   console.log('--- downloads compared byte for byte');
   await b.setWindows(true);
