@@ -343,8 +343,12 @@ async function show(found, stale) {
       table.setCameras(cameras, cameraCount);
       showNoCamera();
     },
-    () => ($('misses-section').hidden = misses.count === 0),
-    () => findings.setFindings(misses),
+    // In one step too: shown a step before, the section's export would give the findings before
+    // with this list's summary, under its name.
+    () => {
+      $('misses-section').hidden = misses.count === 0;
+      findings.setFindings(misses);
+    },
   ];
   for (const step of steps) {
     await nextTask();

@@ -534,6 +534,17 @@ try {
   const back = await page.evaluate(() => document.activeElement.id || document.activeElement.tagName);
   check('a list taken while the keyboard is in the table, then another while it converts: the keyboard is given back there',
     back === 'camera-rows', back);
+  // The export clicked in the first moment the findings' section shows for the next list.
+  got = await b.download(() => page.evaluate((bytes) => {
+    const section = document.getElementById('misses-section');
+    const click = () => (section.hidden ? setTimeout(click, 0) : document.getElementById('misses-export').click());
+    const data = new DataTransfer();
+    data.items.add(new File([new Uint8Array(bytes)], 'site c.txt'));
+    document.getElementById('drop-zone').dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+    setTimeout(click, 0);
+  }, [...windowsStyle]));
+  sameBytes('an export clicked as the next list\'s findings show is what brivel-check prints for that list', got.bytes,
+    printed('site c.txt', windowsStyle, false));
 
   console.log('--- a list changed on the disk once it was converted');
   const changing = path.join(scratch, 'changing.txt');
