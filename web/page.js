@@ -255,6 +255,17 @@ async function convert() {
   found.cameras = store.views('names');
   found.bounds = bounds;
   found.camerasHeld = full ? store.count : null;  // when not all
+  // The download and Copy show with the result, and may be clicked while it is drawn: they wait
+  // for the blocks, whose pass begins once it is drawn (below).
+  let blocksPass;
+  let blocksStarted = 0;
+  output = new Promise((resolve) => (blocksPass = resolve)).then((blocks) => {
+    if (!stale()) document.body.dataset.blocksTiming = JSON.stringify({ ...blocks.timing, wholeMs: performance.now() - blocksStarted });
+    if (blocks.outputLength !== found.outputLength) throw new Error(`${name} changed since it was converted: convert it again`);
+    return blocks.blob;
+  });
+  output.catch((error) => !stale() && showStatus(`Could not make the download: ${error.message}`))
+    .finally(() => !stale() && delete document.body.dataset.outputPending);
   const drawn = show(found, stale);
   showStatus(`Converted ${name} (${size}) in ${seconds} s: ${$('counts').textContent}.` +
     (full ? ` ${$('held-note').textContent}` : ''));
@@ -267,21 +278,15 @@ async function convert() {
   delete document.body.dataset.drawing;
   // The blocks for the download, once the result is on the screen: a second pass that
   // writes them rather than holding them all from the first.
-  const blocksStarted = performance.now();
+  blocksStarted = performance.now();
   let before = '';  // the status the stall's word replaced
-  output = pass(module, 'blocks', { stalled: (silent, done) => {
+  blocksPass(pass(module, 'blocks', { stalled: (silent, done) => {
     if (stale()) return;
     if (!silent) return showStatus(before);
     before = $('status').textContent;
     showStatus(`The download of ${name} has made no progress for ${STALL_MS / 1000} s, at ${megabytes(done)} of ` +
       `${size}: the browser has stopped taking it. ${TOO_LARGE}`);
-  } }).then((blocks) => {
-    if (!stale()) document.body.dataset.blocksTiming = JSON.stringify({ ...blocks.timing, wholeMs: performance.now() - blocksStarted });
-    if (blocks.outputLength !== found.outputLength) throw new Error(`${name} changed since it was converted: convert it again`);
-    return blocks.blob;
-  });
-  output.catch((error) => !stale() && showStatus(`Could not make the download: ${error.message}`))
-    .finally(() => !stale() && delete document.body.dataset.outputPending);
+  } }));
   if (!spare) spare = new Worker(workerUrl);
 }
 

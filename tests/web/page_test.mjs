@@ -545,6 +545,24 @@ try {
   }, [...windowsStyle]));
   sameBytes('an export clicked as the next list\'s findings show is what brivel-check prints for that list', got.bytes,
     printed('site c.txt', windowsStyle, false));
+  // The download clicked in the first moment it shows for the next list, the rest still being drawn.
+  got = await b.download(async () => {
+    await page.evaluate(() => {
+      const result = document.getElementById('result');
+      let hidden = false;
+      const click = () => {
+        hidden ||= result.hidden;
+        if (!hidden || result.hidden) return setTimeout(click, 0);
+        window.clickedWhileDrawing = document.body.dataset.drawing;
+        document.getElementById('download').click();
+      };
+      click();
+    });
+    await page.setInputFiles('#file', largePath);
+  });
+  check('the download clicked as it shows, while the result is drawn, comes once its blocks are made',
+    got.name === 'large.ent' && (await page.evaluate(() => window.clickedWhileDrawing)) === 'yes', got.name);
+  sameBytes('and it is brivel\'s', got.bytes, linux(large));
 
   console.log('--- a list changed on the disk once it was converted');
   const changing = path.join(scratch, 'changing.txt');
