@@ -473,7 +473,9 @@ $('convert-paste').addEventListener('click', () => take(new Blob([$('paste').val
 $('windows').addEventListener('change', convert);
 $('cancel').addEventListener('click', cancel);
 document.addEventListener('keydown', (event) => {
-  if (event.key === 'Escape') cancel();
+  // Escape that lets go of the map's camera is the map's alone: a change to UTF-8 runs with the
+  // map in sight.
+  if (event.key === 'Escape' && !event.defaultPrevented) cancel();
 });
 
 // A file dropped anywhere on the page; text dropped on the paste box goes in as text.

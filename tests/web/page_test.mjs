@@ -600,6 +600,23 @@ try {
   check(`Cancel stops the conversion at once: its worker is gone (in ${gone} ms), and nothing comes of it`,
     /^Cancelled/.test(cancelled) && working - page.workers().length === 1 &&
     (await b.runs()) === runsBefore && (await page.isHidden('#result')), `${cancelled}; workers ${working}, then ${page.workers().length}`);
+  // A change to UTF-8 runs with the map in sight: Escape there lets go of its camera alone.
+  const utf16Large = path.join(scratch, 'large-utf16.txt');
+  fs.writeFileSync(utf16Large, Buffer.from('\ufeff' + large.toString('latin1'), 'utf16le'));
+  const escapes = [];
+  for (const where of ['#map', '#as-utf8']) {
+    await b.choose(utf16Large);
+    await page.click('#as-utf8');
+    await page.waitForFunction(() => !document.getElementById('progress-row').hidden, null, { polling: 5 });
+    await page.focus(where);
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => /^Cancelled/.test(document.getElementById('status').textContent) ||
+      (/^The page converted/.test(document.getElementById('verdict-words').textContent) && !document.body.dataset.drawing),
+    null, { timeout: 60000, polling: 20 });
+    escapes.push(/^Cancelled/.test(await b.text('#status')));
+  }
+  check('during a change to UTF-8, Escape on the map leaves it, and elsewhere cancels it',
+    escapes.join() === 'false,true', escapes.join());
   // Converted to its end, its blocks are more than the download's Blobs of 32 MB, whose buffers serve again.
   // Cancel, holding the keyboard as the pass ends, is hidden with the bar.
   await b.converted(async () => {
