@@ -217,15 +217,20 @@ function libraryFindings(found) {
 
 // The findings on lines that gave no camera, where the rules read x and y: where the camera
 // would stand, for the map. { count, x, y, finding (the index of each in the findings) }.
+// (Counted first and written in plain loops: with a million, an array of their indices mapped by
+// `from` took some 400 ms of one task.)
 function nearMisses(found) {
-  const finding = [];
-  for (let i = 0; i < found.line.length; ++i) if (found.flags[i] & 4) finding.push(i);
-  return {
-    count: finding.length,
-    x: Int32Array.from(finding, (i) => found.x[i]),
-    y: Int32Array.from(finding, (i) => found.y[i]),
-    finding: Uint32Array.from(finding),
-  };
+  const total = found.line.length;
+  let count = 0;
+  for (let i = 0; i < total; ++i) count += (found.flags[i] >> 2) & 1;
+  const misses = { count, x: new Int32Array(count), y: new Int32Array(count), finding: new Uint32Array(count) };
+  for (let i = 0, k = 0; k < count; ++i) {
+    if ((found.flags[i] & 4) === 0) continue;
+    misses.x[k] = found.x[i];
+    misses.y[k] = found.y[i];
+    misses.finding[k++] = i;
+  }
+  return misses;
 }
 
 // In Windows text, the finding that says where a Ctrl-Z ended the list and what it cut off:
@@ -236,4 +241,4 @@ function ctrlZFinding(found) {
   return last && last.code === 'ctrl-z' ? last : null;
 }
 
-if (typeof module === 'object') module.exports = { libraryFindings };
+if (typeof module === 'object') module.exports = { libraryFindings, nearMisses };

@@ -10,7 +10,7 @@ const map = require('../../web/map.js');
 const { cameraOrder } = require('../../web/camera_table.js');
 const { virtualWindow, scrollTopFor, VIRTUAL_MAX_HEIGHT } = require('../../web/virtual_list.js');
 const { brivelColumns } = require('../../web/worker.js');
-const { libraryFindings } = require('../../web/findings.js');
+const { libraryFindings, nearMisses } = require('../../web/findings.js');
 
 test('tick labels are short whatever the numbers: separators, then SI suffixes', () => {
   const cases = [
@@ -248,4 +248,14 @@ test('findings kept in chunks, as the worker keeps them, read back whole across 
     const entry = found.entry(i);
     assert.deepEqual([entry.code, entry.reason, latin1(entry.excerpt), latin1(got[i])], want[i], `finding ${i}`);
   }
+});
+
+test('the near misses for the map: the findings whose x and y were read, in order, with their places', () => {
+  // Flag 4: x and y read; 1 and 2 say other things of the excerpt.
+  const flags = Uint8Array.from([4, 3, 7, 0, 1, 6, 4]);
+  const x = Int32Array.from(flags, (_, i) => 10 * i);
+  const y = Int32Array.from(flags, (_, i) => -i);
+  const misses = nearMisses({ line: new Float64Array(flags.length), flags, x, y });
+  assert.deepEqual([misses.count, [...misses.finding], [...misses.x], [...misses.y]],
+    [4, [0, 2, 5, 6], [0, 20, 50, 60], [0, -2, -5, -6]]);
 });
