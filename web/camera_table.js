@@ -5,6 +5,7 @@
 'use strict';
 
 const CAMERA_COLUMNS = ['line', 'name', 'x', 'y', 'z', 'pitch', 'yaw', 'roll', 'fov'];
+const CAMERA_PART_BYTES = 4 << 20;  // of a column handed to the sorting worker in a message
 
 // The cameras in the list's order, as an order that costs nothing to make:
 // what cameraOrder would give for the line, ascending, with no filter.
@@ -110,6 +111,10 @@ class CameraTable {
     this.key = 'line';
     this.descending = false;
     this.filter.value = '';
+    // The worker holds the columns of the cameras before: it goes with them.
+    if (this.worker) this.worker.terminate();
+    this.worker = null;
+    this.sent = {};
     this.show(new ListOrder(count));
   }
 
@@ -137,7 +142,7 @@ class CameraTable {
   }
 
   // Sorting and filtering in a worker: the latest request wins.
-  reorder() {
+  async reorder() {
     if (!this.cameras) return;
     const asked = ++this.asked;
     const needle = this.filter.value.trim();
@@ -146,8 +151,15 @@ class CameraTable {
       return;
     }
     if (!this.worker) {
-      const source = `'use strict';\nconst cameraOrder = ${cameraOrder};\nself.onmessage = (event) => {\n` +
-        '  const { asked, cameras, count, key, descending, needle } = event.data;\n' +
+      const source = `'use strict';\nconst cameraOrder = ${cameraOrder};\nconst cameras = {};\n` +
+        'self.onmessage = (event) => {\n' +
+        '  const { key, length, from, part } = event.data;\n' +
+        '  if (part) {\n' +
+        '    if (from === 0) cameras[key] = new part.constructor(length);\n' +
+        '    cameras[key].set(part, from);\n' +
+        '    return;\n' +
+        '  }\n' +
+        '  const { asked, count, descending, needle } = event.data;\n' +
         '  const order = cameraOrder(cameras, count, key, descending, needle);\n' +
         '  self.postMessage({ asked, order }, [order.buffer]);\n};\n';
       this.worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
@@ -157,10 +169,26 @@ class CameraTable {
     }
     this.root.dataset.busy = 'sorting';
     this.count.textContent = needle ? 'filtering…' : 'sorting…';
-    const c = this.cameras;
-    const wanted = { names: c.names, nameEnd: c.nameEnd };
-    if (this.key !== 'line' && this.key !== 'name') wanted[this.key] = c[this.key];
-    this.worker.postMessage({ asked, cameras: wanted, count: this.total, key: this.key, descending: this.descending, needle });
+    const wanted = needle || this.key === 'name' ? ['names', 'nameEnd'] : [];
+    if (this.key !== 'line' && this.key !== 'name') wanted.push(this.key);
+    const worker = this.worker;
+    await Promise.all(wanted.map((key) => this.sent[key] || (this.sent[key] = this.send(worker, key))));
+    if (asked !== this.asked) return;
+    worker.postMessage({ asked, count: this.total, key: this.key, descending: this.descending, needle });
+  }
+
+  // Hands the worker a column of the cameras, once, a part at a time: a column is held in a buffer
+  // larger than itself, which a message copies whole, and a million cameras' names and a column
+  // held the page for 200 ms on every sort.
+  async send(worker, key) {
+    const column = this.cameras[key];
+    const step = CAMERA_PART_BYTES / column.BYTES_PER_ELEMENT;
+    for (let from = 0; from === 0 || from < column.length; from += step) {
+      if (from > 0) await new Promise((resolve) => setTimeout(resolve, 0));
+      if (worker !== this.worker) return;  // other cameras came meanwhile
+      const part = column.slice(from, from + step);
+      worker.postMessage({ key, length: column.length, from, part }, [part.buffer]);
+    }
   }
 
   createRow() {
