@@ -549,9 +549,12 @@ class CameraMap {
     g.translate(left, top);
     const c = this.cameras;
     const grid = densityGrid(this.places, this.view, plotWidth, plotHeight, MAP_DENSITY_CELL);
-    this.dense = drawsDensity(grid);
+    // Those drawn one by one include the cameras just beyond the plot whose wedges reach into it:
+    // where these are many (a million at a point just out of sight), density is drawn too.
+    const shown = drawsDensity(grid) ? null : camerasInSight(this.places, this.view, plotWidth, plotHeight, MAP_WEDGE_RADIUS, MAP_DETAIL_LIMIT);
+    this.dense = !shown || shown.length > 3 * MAP_DETAIL_LIMIT;
     if (this.dense) this.drawDensity(g, grid, colour('--map-dense'));
-    else this.drawCameras(g, plotWidth, plotHeight, colour);
+    else this.drawCameras(g, shown, colour);
     this.missesShown = this.drawNearMisses(g, plotWidth, plotHeight, colour);
     const ring = this.selected >= 0 ? [c.x[this.selected], c.y[this.selected]]
       : this.selectedMiss >= 0 ? [this.misses.x[this.selectedMiss], this.misses.y[this.selectedMiss]] : null;
@@ -612,9 +615,9 @@ class CameraMap {
     g.drawImage(cells, 0, 0, grid.columns * MAP_DENSITY_CELL, grid.rows * MAP_DENSITY_CELL);
   }
 
-  drawCameras(g, plotWidth, plotHeight, colour) {
+  // `shown`: the cameras to draw, as camerasInSight gives them.
+  drawCameras(g, shown, colour) {
     const c = this.cameras;
-    const shown = camerasInSight(this.places, this.view, plotWidth, plotHeight, MAP_WEDGE_RADIUS);
     const radians = (degrees) => (degrees * Math.PI) / 180;
     g.fillStyle = colour('--map-wedge');
     for (let k = 0; k < shown.length; k += 3) {
