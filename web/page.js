@@ -225,10 +225,10 @@ async function convert() {
         showStatus(`No progress for ${STALL_MS / 1000} s in converting ${name}, at ${megabytes(done)} of ${size}: the ` +
           `browser has stopped handing the list over. ${TOO_LARGE}`, done / Math.max(n, 1));
       }
-    }, cameras: ({ buffer, count }) => {
+    }, cameras: ({ buffer, count, read }) => {
       if (full) return;
       try {
-        columns.appendCameras(store, buffer, count);
+        columns.appendCameras(store, buffer, count, read, n);
       } catch {
         full = true;  // the columns are as they were before this batch
         return;

@@ -22,9 +22,33 @@
 // worker from its source (see page.js).
 function brivelColumns() {
   'use strict';
+  // What `make(size)` makes for room for `wanted` items, where there is room for `capacity`, or for
+  // `expected`, where a list read in part shows the whole will need that many: twice the room, or
+  // more if wanted or expected. Null where the room there is will do, or will do for now where
+  // there is no memory for what is expected.
+  function grow(capacity, wanted, expected, make) {
+    if (wanted <= capacity && expected <= capacity) return null;
+    const size = Math.max(wanted, expected, 2 * capacity);
+    try {
+      return make(size);
+    } catch (error) {
+      if (wanted <= capacity) return null;
+      const needed = Math.max(wanted, 2 * capacity);
+      if (needed === size) throw error;
+      return make(needed);
+    }
+  }
+  // The first `filled` items of `array` in a new one of the same type and `size`.
+  function copied(array, filled, size) {
+    const larger = new array.constructor(size);
+    larger.set(array.subarray(0, filled));
+    return larger;
+  }
+
   // Columns of typed arrays, one per field, and a pool of bytes (names) that
   // `...End` columns point into: a million rows are a few tens of MB, not a
-  // million objects. They grow by doubling; `views` gives the filled part.
+  // million objects. They grow by doubling, or at once to what the part of a
+  // list read so far promises; `views` gives the filled part.
   // (The page keeps its cameras in one; the worker its findings, whose texts
   // are kept in Chunks instead of the pool.)
   class ColumnTable {
@@ -37,24 +61,22 @@ function brivelColumns() {
       this.poolLength = 0;
     }
 
-    // Room for `rows` more rows and `bytes` more bytes in the pool.
+    // Room for `rows` more rows and `bytes` more bytes in the pool; and, where the part of a list
+    // read so far shows that the whole will need them, for `expectedRows` and `expectedBytes` in
+    // all, taken while there is little to copy: a column grown late copies tens of MB in one task.
     // (Called for every finding: the columns are looked at only when they must grow.)
-    reserve(rows, bytes) {
-      const wanted = this.count + rows;
-      if (wanted > this.capacity) {
-        const capacity = Math.max(this.capacity * 2, wanted);
-        for (const [name, column] of Object.entries(this.columns)) {
-          const larger = new column.constructor(capacity);
-          larger.set(column.subarray(0, this.count));
-          this.columns[name] = larger;
-        }
-        this.capacity = capacity;
+    reserve(rows, bytes, expectedRows = 0, expectedBytes = 0) {
+      const columns = grow(this.capacity, this.count + rows, expectedRows, (size) => {
+        const larger = {};
+        for (const [name, column] of Object.entries(this.columns)) larger[name] = copied(column, this.count, size);
+        return larger;
+      });
+      if (columns) {
+        this.columns = columns;
+        this.capacity = Object.values(columns)[0].length;
       }
-      if (this.poolLength + bytes > this.pool.length) {
-        const larger = new Uint8Array(Math.max(this.pool.length * 2, this.poolLength + bytes));
-        larger.set(this.pool.subarray(0, this.poolLength));
-        this.pool = larger;
-      }
+      const pool = grow(this.pool.length, this.poolLength + bytes, expectedBytes, (size) => copied(this.pool, this.poolLength, size));
+      if (pool) this.pool = pool;
     }
 
     // Appends `bytes` to the pool; returns the pool's new length.
@@ -91,11 +113,15 @@ function brivelColumns() {
     for (const name of CAMERA_FIELDS) fields[name] = Int32Array;
     return new ColumnTable(fields, rows, rows * 12);
   }
-  // Appends a filled batch to the columns.
-  function appendCameras(table, buffer, count) {
+  // Appends a filled batch to the columns, from a list of `total` bytes whose first `read` gave
+  // the cameras up to this batch's last.
+  function appendCameras(table, buffer, count, read = 0, total = 0) {
     const batch = cameraBatch(buffer, count);
     const names = batchNames(buffer, count);
-    table.reserve(count, names.length);
+    // As many more as there have been for each byte, and an eighth to spare: `read` is the end of
+    // the part being converted, so the guess falls short at first and comes near after some parts.
+    const expected = (held) => (read > 0 ? Math.ceil(held * (total / read) * 1.125) : 0);
+    table.reserve(count, names.length, expected(table.count + count), expected(table.poolLength + names.length));
     const c = table.columns;
     for (const name of ['line', ...CAMERA_FIELDS]) c[name].set(batch[name], table.count);
     const base = table.poolLength;
@@ -300,7 +326,8 @@ function brivelWorker(shared) {
     }, 64, 0);
     const findingTexts = look && new Chunks();
     let counts = {};
-    let done = 0;
+    let done = 0;  // bytes of the list converted
+    let reading = 0;  // bytes of the part being converted
     let shown = 0;
     // Where each pass spends its time (the figures of tests/web/page_timing.mjs): in the module,
     // and within that in the page's functions it calls; waiting for the list's parts to be read,
@@ -344,7 +371,7 @@ function brivelWorker(shared) {
         [xAt, yAt, zAt, pitchAt, yawAt, rollAt, fovAt].forEach((at, k) =>
           batch[CAMERA_FIELDS[k]].set(new Int32Array(memory.buffer, at, count)));
         new Uint8Array(buffer, 40 * count).set(bytesAt(namesAt, batch.nameEnd[count - 1]));
-        self.postMessage({ kind: 'cameras', count, buffer }, [buffer]);
+        self.postMessage({ kind: 'cameras', count, buffer, read: done + reading }, [buffer]);
         ++batches;
         timing.camerasMs += performance.now() - started;
       },
@@ -393,6 +420,7 @@ function brivelWorker(shared) {
       };
       const started = performance.now();
       await readParts(input, async (bytes) => {
+        reading = bytes.length;
         feed(bytes, false);
         done += bytes.length;
         // Messages cost little, but a few hundred are plenty for a bar.
@@ -411,6 +439,7 @@ function brivelWorker(shared) {
         }
         if (makerFailed) throw makerFailed;
       }, timing);
+      reading = 0;
       feed(new Uint8Array(0), true);
       timing.ms = performance.now() - started;
       if (warm) {

@@ -1,6 +1,7 @@
 // The page's arithmetic, without a browser (node --test): the map's ticks and
 // their labels, its view, density and picking; the table's sorting and
-// filtering; the virtual lists' windows; the findings' texts in chunks.
+// filtering; the virtual lists' windows; the findings' texts in chunks; the
+// columns' growth.
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
@@ -247,6 +248,49 @@ test('findings kept in chunks, as the worker keeps them, read back whole across 
     const entry = found.entry(i);
     assert.deepEqual([entry.code, entry.reason, latin1(entry.excerpt), latin1(found.text(i))], want[i], `finding ${i}`);
   }
+});
+
+test('the cameras\' columns: room taken early for what the list read so far promises, or only what is needed', () => {
+  const { ColumnTable, appendCameras, cameraBatch, CAMERA_BATCH_BYTES } = brivelColumns();
+  // A column type that has no memory for more than `limit` rows.
+  let limit = Infinity;
+  class Limited extends Uint32Array {
+    constructor(...args) {
+      if (typeof args[0] === 'number' && args[0] > limit) throw new RangeError('no memory');
+      super(...args);
+    }
+  }
+  const table = new ColumnTable({ line: Limited, x: Int32Array }, 16, 0);
+  const add = (rows, expected) => {
+    table.reserve(rows, 0, expected);
+    for (let k = 0; k < rows; ++k, ++table.count) [table.columns.line[table.count], table.columns.x[table.count]] = [table.count, -table.count];
+  };
+  const held = () => {
+    const { line, x } = table.views();
+    return line.every((v, i) => v === i) && x.every((v, i) => v === -i) && line.length === table.count;
+  };
+  limit = 1000;
+  for (const [rows, expected, room] of [
+    // rows added, rows expected, the room then
+    [10, 5000, 16],   // no memory for what is expected, and the room there is will do
+    [10, 5000, 32],   // nor now, but more is needed: twice the room
+    [10, 600, 600],   // what is expected
+  ]) {
+    add(rows, expected);
+    assert.equal(table.capacity, room, `${rows} more, ${expected} expected`);
+    assert.ok(held(), `the rows kept, ${rows} more`);
+  }
+  assert.throws(() => add(600, 0), RangeError);  // no memory for twice the room: the table as it was
+  assert.equal(table.capacity, 600);
+  assert.ok(held());
+
+  // A batch of 16384 cameras from the first hundredth of a list: room for all its cameras, and names.
+  const cameras = brivelColumns().cameraColumns(0);
+  const buffer = new ArrayBuffer(CAMERA_BATCH_BYTES);
+  const batch = cameraBatch(buffer, 16384);
+  batch.nameEnd.forEach((_, i) => (batch.nameEnd[i] = i + 1));
+  appendCameras(cameras, buffer, 16384, 1e6, 1e8);
+  assert.ok(cameras.capacity >= 16384 * 100 && cameras.pool.length >= 16384 * 100, `${cameras.capacity} ${cameras.pool.length}`);
 });
 
 test('the near misses for the map: the findings whose x and y were read, in order, with their places', () => {
