@@ -363,6 +363,7 @@ class CameraMap {
     gauge.setAttribute('aria-hidden', 'true');
     gauge.textContent = '-0,000';
     root.append(gauge);
+    this.gauge = gauge;
     new ResizeObserver(() => this.redraw()).observe(gauge);
     // Its colours are the style sheet's, which change with forced colours (Windows' high contrast) and their theme.
     for (const query of ['(forced-colors: active)', '(prefers-color-scheme: dark)']) {
@@ -407,12 +408,16 @@ class CameraMap {
   layout() {
     const width = this.root.clientWidth;
     const height = Math.round(Math.min(Math.max(width * 0.75, 260), 560));
-    const top = 22;
-    const plotHeight = height - top - 36;
+    // Room above for the y axis's name, and below for the x labels and the axis's name, as tall as
+    // their lines are in whatever spacing a reader has set for text (the gauge's line is a label's).
+    const line = Math.max(12, Math.ceil(this.gauge.getBoundingClientRect().height));
+    const name = Math.ceil((line * 13) / 12);
+    const top = name + 9;
+    const plotHeight = height - top - (line + name + 11);
     const half = plotHeight / 2 / this.view.scale;
     const y = ticks(this.view.cy - half, this.view.cy + half, Math.max(2, Math.floor(plotHeight / 48)));
     const left = Math.ceil(this.widest(tickLabels(y.values, y.step))) + 14;
-    return { width, height, left, top, plotWidth: width - left - 12, plotHeight };
+    return { width, height, left, top, plotWidth: width - left - 12, plotHeight, line };
   }
 
   widest(labels) {
@@ -687,7 +692,7 @@ class CameraMap {
       span.style.right = axis === 'y' ? `${box.width - sx}px` : '';
       span.style.top = `${sy}px`;
     });
-    const names = [[xName, 'axis-name x', `${box.left + box.plotWidth / 2}px`, `${box.top + box.plotHeight + 19}px`],
+    const names = [[xName, 'axis-name x', `${box.left + box.plotWidth / 2}px`, `${box.top + box.plotHeight + box.line + 7}px`],
       [yName, 'axis-name y', '4px', '4px']];
     names.forEach(([text, className, leftAt, topAt], k) => {
       const span = spans[labels.length + k];
