@@ -355,7 +355,6 @@ class CameraMap {
     this.pointers = new Map();
     this.measure = document.createElement('canvas').getContext('2d');
     this.measure.font = MAP_FONT;
-    new ResizeObserver(() => this.redraw()).observe(root);
     // A label's text out of sight, whose size changes with the spacing a reader sets for text (a
     // style sheet of theirs, added at any time): the labels are measured and placed again then.
     const gauge = document.createElement('span');
@@ -364,7 +363,19 @@ class CameraMap {
     gauge.textContent = '-0,000';
     root.append(gauge);
     this.gauge = gauge;
-    new ResizeObserver(() => this.redraw()).observe(gauge);
+    // What the drawing depends on of the sizes: the map's width and the labels' spacing. Its
+    // height follows from its width, and the map shown, or drawn, changes it: that alone would
+    // draw a million cameras a second time.
+    this.sizes = () => {
+      const { width, height } = gauge.getBoundingClientRect();
+      return `${root.clientWidth} ${width} ${height}`;
+    };
+    this.drawnFor = '';
+    const resized = new ResizeObserver(() => {
+      if (this.sizes() !== this.drawnFor) this.redraw();
+    });
+    resized.observe(root);
+    resized.observe(gauge);
     // Its colours are the style sheet's, which change with forced colours (Windows' high contrast) and their theme.
     for (const query of ['(forced-colors: active)', '(prefers-color-scheme: dark)']) {
       matchMedia(query).addEventListener('change', () => this.redraw());
@@ -483,6 +494,7 @@ class CameraMap {
 
   draw() {
     this.pending = 0;
+    this.drawnFor = this.sizes();
     // The labels are measured as they are shown, in whatever spacing a reader has set for text.
     const spacing = getComputedStyle(this.ticks).letterSpacing;
     this.measure.letterSpacing = spacing === 'normal' ? '0px' : spacing;
