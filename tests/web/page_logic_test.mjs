@@ -11,7 +11,7 @@ const map = require('../../web/map.js');
 const { cameraOrder } = require('../../web/camera_table.js');
 const { virtualWindow, scrollTopFor, VIRTUAL_MAX_HEIGHT } = require('../../web/virtual_list.js');
 const { brivelColumns } = require('../../web/worker.js');
-const { libraryFindings, nearMisses } = require('../../web/findings.js');
+const { libraryFindings, nearMisses, filterText } = require('../../web/findings.js');
 
 test('tick labels are short whatever the numbers: separators, then SI suffixes', () => {
   const cases = [
@@ -291,6 +291,50 @@ test('the cameras\' columns: room taken early for what the list read so far prom
   batch.nameEnd.forEach((_, i) => (batch.nameEnd[i] = i + 1));
   appendCameras(cameras, buffer, 16384, 1e6, 1e8);
   assert.ok(cameras.capacity >= 16384 * 100 && cameras.pool.length >= 16384 * 100, `${cameras.capacity} ${cameras.pool.length}`);
+});
+
+test('the findings\' filter on their bytes keeps what it keeps on their text, lowercase', () => {
+  const rows = [
+    // line, column, reason, excerpt (bytes, in latin1)
+    [16, 21, 'Z is missing', '"Market" X=100 y=200'],
+    [1, 1, 'fov is not a number', '\xef\xbb\xbf"a" x=1 fov=ABC'],  // a byte order mark, which decoding drops
+    [1234567, 3, 'a name in \xe2\x80\x9cquotes\xe2\x80\x9d', '"\xe2\x84\xaaelvin" \xc4\xb0X \xc4\xb0'],  // KELVIN SIGN (k) and İ (i and a dot)
+    [9007199254740993, 1e21, 'bad bytes\xe2\x84', '\xaaa\xffB\xc3 \xe2\x84\xaa\xef\xbb\xbf'],  // invalid UTF-8; no K across
+    [0, 99, '', 'x\xe2\x84'],
+    [100, 10, 'cut \xc4', '\xb0x'],  // no İ across
+  ];
+  const bytes = [];
+  const ends = { codeEnd: [], wordsEnd: [], excerptEnd: [], textEnd: [] };
+  for (const [, , reason, excerpt] of rows) {
+    for (const [key, part] of [['codeEnd', 'code'], ['wordsEnd', reason], ['excerptEnd', excerpt], ['textEnd', 'text\n']]) {
+      bytes.push(...Buffer.from(part, 'latin1'));
+      ends[key].push(bytes.length);
+    }
+  }
+  const found = libraryFindings({ texts: [Uint8Array.from(bytes)], chunk: new Uint32Array(rows.length),
+    codeEnd: Uint32Array.from(ends.codeEnd), wordsEnd: Uint32Array.from(ends.wordsEnd), excerptEnd: Uint32Array.from(ends.excerptEnd),
+    textEnd: Uint32Array.from(ends.textEnd), line: Float64Array.from(rows, (row) => row[0]),
+    column: Float64Array.from(rows, (row) => row[1]), flags: new Uint8Array(rows.length), mark: new Uint32Array(rows.length) });
+  const utf8 = new TextDecoder('utf-8');
+  const texts = rows.map((_, i) => filterText(found.entry(i), utf8).toLowerCase());
+  // Every ASCII piece of every text, and some that are in none.
+  const needles = new Set(['k', 'kelvin', 'i', 'ix', 'i x', 'missing "market"', 'ing "a" x', 'number "a', 'a"', 'ab', ' ', 'bytesk', 'cut i']);
+  for (const text of texts) {
+    for (let from = 0; from < text.length; ++from) {
+      for (let to = from + 1; to <= Math.min(text.length, from + 40); ++to) {
+        if (!/[^\x00-\x7f]/.test(text.slice(from, to))) needles.add(text.slice(from, to));
+      }
+    }
+  }
+  let kept = 0;
+  for (const needle of needles) {
+    const keeps = found.matcher(needle);
+    const want = texts.map((text) => text.includes(needle));
+    assert.deepEqual(want.map((_, i) => keeps(i)), want, `'${needle}'`);
+    kept += want.filter(Boolean).length;
+  }
+  assert.ok(needles.size > 1000 && kept > 1000, `${needles.size} needles, ${kept} kept`);
+  for (const needle of ['é', 'kelvin\u212a', '\ufffd']) assert.equal(found.matcher(needle), null, `'${needle}': the text's test instead`);
 });
 
 test('the near misses for the map: the findings whose x and y were read, in order, with their places', () => {
