@@ -1,14 +1,17 @@
 // Times the page on one large list, as a person would see it: from choosing
 // the file to the counts, map and lists drawn; the longest task on the main
-// thread meanwhile (a PerformanceObserver for long tasks); and the tab's peak
-// memory (the resident size of its renderer process, sampled). Also where the
+// thread meanwhile (a PerformanceObserver for long tasks, which does not see
+// the tasks in which V8 finishes a collection: a trace does); and the tab's
+// peak memory (the resident size of its renderer process, sampled). Also where the
 // worker's two passes spend their time: the "look" pass (what the page shows)
 // and the "blocks" pass (the download). With --keys, also how long a key in
 // the camera table and on the map takes, the whole list in sight and zoomed
-// in. Prints the figures; asserts nothing, since timings on a shared machine
-// are no test.
+// in. With --filter NEEDLE (again for more), how long the findings take to
+// filter by it, typed once all is drawn, and the longest task meanwhile.
+// Prints the figures; asserts nothing, since timings on a shared machine are
+// no test.
 //
-//   node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--keys] [--screenshot PREFIX]
+//   node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--keys] [--filter NEEDLE]... [--screenshot PREFIX]
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -20,8 +23,9 @@ const windowsText = options.includes('--windows-text');
 const keys = options.includes('--keys');
 const shotAt = options.indexOf('--screenshot');
 const prefix = shotAt >= 0 ? options[shotAt + 1] : null;
-if (!buildArg || !list || (shotAt >= 0 && !prefix)) {
-  console.error('usage: node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--keys] [--screenshot PREFIX]');
+const needles = options.flatMap((option, k) => (option === '--filter' ? [options[k + 1]] : []));
+if (!buildArg || !list || (shotAt >= 0 && !prefix) || needles.includes(undefined)) {
+  console.error('usage: node tests/web/page_timing.mjs BUILD_DIR LIST [--windows-text] [--keys] [--filter NEEDLE]... [--screenshot PREFIX]');
   process.exit(2);
 }
 // The page's folder; in builds before it had one, the page was among the build files in web/.
@@ -158,6 +162,25 @@ try {
     await time('an arrow on the map, zoomed in', '#map', 'ArrowLeft', 10);
     await time('Enter on the map (a pick), zoomed in', '#map', 'Enter', 5);
     await time('a key in the table, zoomed in', '#camera-rows', 'ArrowDown', 15);
+  }
+  for (const needle of needles) {
+    // The count says "filtering…" while the filter goes on, then "… findings".
+    const count = '#misses-section .count';
+    const settled = () => page.waitForFunction((count) => /findings?$/.test(document.querySelector(count).textContent), count,
+      { timeout: 120000, polling: 20 });
+    const start = await page.evaluate((count) => {
+      window.longTasks.length = 0;
+      document.querySelector(count).textContent = '';
+      return performance.now();
+    }, count);
+    await page.fill('#misses-filter', needle);
+    await settled();
+    const { now, tasks, text } = await page.evaluate((count) => ({ now: performance.now(), tasks: window.longTasks.slice(),
+      text: document.querySelector(count).textContent }), count);
+    console.log(`the findings filtered by ${JSON.stringify(needle)}: ${text} in ${((now - start) / 1000).toFixed(2)} s ` +
+      `(typing's pause of 150 ms in it); tasks over 50 ms: ${tasks.length}, the longest ${Math.max(0, ...tasks).toFixed(0)} ms`);
+    await page.fill('#misses-filter', '');
+    await settled();
   }
   if (prefix) {
     await page.locator('#map').screenshot({ path: `${prefix}-all.png` });
