@@ -8,7 +8,7 @@
 // words), excerpt (bytes of the line around the column), mark (the column's
 // place in them), startsLine, endsLine (whether the excerpt starts and ends
 // its line) }. It may also have matcher(needle): a test of entry i for a
-// filter, quicker than one on its text, or null where it has none.
+// filter, quicker than one on its text.
 'use strict';
 
 const SLICE_MS = 8;          // the longest stretch of filtering or exporting between two frames
@@ -292,7 +292,7 @@ function libraryFindings(found) {
   const count = found.line.length;
   const utf8 = new TextDecoder('utf-8');
   const start = (i) => (i === 0 || found.chunk[i - 1] !== found.chunk[i] ? 0 : found.textEnd[i - 1]);
-  return {
+  const findings = {
     count,
     entry(i) {
       const flags = found.flags[i];
@@ -315,10 +315,26 @@ function libraryFindings(found) {
       }
       return { excerptBytes, words };
     },
-    matcher: (needle) => findingMatcher(found, needle),
+    // A test of finding i for a filter by `needle` (lowercase), as on its text but quicker.
+    matcher(needle) {
+      const ascii = findingMatcher(found, needle);
+      if (ascii) return ascii;
+      // Other characters in the needle: only a finding with some of its own can hold them, since
+      // ASCII lowercases to ASCII, and only one that holds the needle's longest run of ASCII; the
+      // few left are tested on their text.
+      const run = (needle.match(/[\x00-\x7f]+/g) || ['']).reduce((a, b) => (b.length > a.length ? b : a));
+      const holdsRun = findingMatcher(found, run);
+      return (i) => {
+        const pool = found.texts[found.chunk[i]];
+        let other = false;
+        for (let k = found.codeEnd[i], end = found.excerptEnd[i]; k < end && !other; ++k) other = pool[k] > 0x7f;
+        return other && holdsRun(i) && filterText(findings.entry(i), utf8).toLowerCase().includes(needle);
+      };
+    },
     // The text of finding i, as brivel-check prints it.
     text: (i) => found.texts[found.chunk[i]].subarray(found.excerptEnd[i], found.textEnd[i]),
   };
+  return findings;
 }
 
 // The findings on lines that gave no camera, where the rules read x and y: where the camera
