@@ -23,18 +23,20 @@
 function brivelColumns() {
   'use strict';
   // What `make(size)` makes for room for `wanted` items, where there is room for `capacity`, or for
-  // `expected`, where a list read in part shows the whole will need that many: twice the room, or
-  // more if wanted or expected. Null where the room there is will do, or will do for now where
-  // there is no memory for what is expected.
+  // `expected`, where a list read in part shows the whole will need that many: the room doubled as
+  // often as that takes. Null where the room there is will do, or will do for now where there is
+  // no memory for what is expected. Where there is none, the room is doubled once, as it would be
+  // with nothing expected: so no size is asked for that doubling alone would not have asked for.
   function grow(capacity, wanted, expected, make) {
     if (wanted <= capacity && expected <= capacity) return null;
-    const size = Math.max(wanted, expected, 2 * capacity);
+    const needed = Math.max(wanted, 2 * capacity);
+    let size = needed;
+    while (size < expected) size *= 2;
     try {
       return make(size);
     } catch (error) {
       if (wanted <= capacity) return null;
-      const needed = Math.max(wanted, 2 * capacity);
-      if (needed === size) throw error;
+      if (size === needed) throw error;
       return make(needed);
     }
   }
@@ -118,9 +120,11 @@ function brivelColumns() {
   function appendCameras(table, buffer, count, read = 0, total = 0) {
     const batch = cameraBatch(buffer, count);
     const names = batchNames(buffer, count);
-    // As many more as there have been for each byte, and an eighth to spare: `read` is the end of
-    // the part being converted, so the guess falls short at first and comes near after some parts.
-    const expected = (held) => (read > 0 ? Math.ceil(held * (total / read) * 1.125) : 0);
+    // As many more as there have been for each byte, and an eighth to spare (`read` is the end of
+    // the part being converted, so the guess falls short at first and comes near after some
+    // parts); but no more than 64 times what is held, so that a few cameras at the start of a list
+    // of gigabytes of other lines take no room for millions.
+    const expected = (held) => (read > 0 ? Math.ceil(held * Math.min(64, (total / read) * 1.125)) : 0);
     table.reserve(count, names.length, expected(table.count + count), expected(table.poolLength + names.length));
     const c = table.columns;
     for (const name of ['line', ...CAMERA_FIELDS]) c[name].set(batch[name], table.count);
