@@ -382,6 +382,14 @@ class CameraMap {
     });
     resized.observe(root);
     resized.observe(gauge);
+    // The browser's zoom, or a move to a screen of another pixel ratio, changes no size that the
+    // observer sees where the map is at its widest: the canvas is drawn again for its new pixels.
+    const watchRatio = () => matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`)
+      .addEventListener('change', () => {
+        this.redraw();
+        watchRatio();
+      }, { once: true });
+    watchRatio();
     // Its colours are the style sheet's, which change with forced colours (Windows' high contrast) and their theme.
     for (const query of ['(forced-colors: active)', '(prefers-color-scheme: dark)']) {
       matchMedia(query).addEventListener('change', () => this.redraw());
