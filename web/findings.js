@@ -12,7 +12,6 @@
 'use strict';
 
 const SLICE_MS = 8;          // the longest stretch of filtering or exporting between two frames
-const EXPORT_PART = 4 << 20; // bytes of the export made a Blob at a time
 
 // Calls work(i) for i from 0 to count - 1, giving the page its turn every few
 // milliseconds; resolves to false if `stale()` became true on the way.
@@ -133,24 +132,11 @@ class FindingsList {
     const source = this.source;
     await this.settled();
     if (this.source !== source) return null;
-    // Gathered a part at a time, each part a Blob once full: a Blob copies its bytes as it is made,
-    // and one Blob of a million findings (200 MB), or an array of their texts, held the page for
-    // over half a second.
     const order = this.shown;
-    const blobs = [];
-    let part = new Uint8Array(EXPORT_PART);
-    let at = 0;
-    await inSlices(order.length, (k) => {
-      const text = source.text(order[k]);
-      if (at + text.length > part.length) {
-        blobs.push(new Blob([part.subarray(0, at)]));
-        if (text.length > part.length) part = new Uint8Array(text.length);
-        at = 0;
-      }
-      part.set(text, at);
-      at += text.length;
-    }, () => false);
-    return new Blob([...blobs, part.subarray(0, at), summary], { type: 'text/plain' });
+    const parts = new BlobParts();
+    await inSlices(order.length, (k) => parts.add(source.text(order[k])), () => false);
+    parts.add(summary);
+    return parts.blob({ type: 'text/plain' });
   }
 
   createRow() {

@@ -1,7 +1,7 @@
 // The page's arithmetic, without a browser (node --test): the map's ticks and
 // their labels, its view, density and picking; the table's sorting and
 // filtering; the virtual lists' windows; the findings' texts in chunks; the
-// columns' growth.
+// columns' growth; Blobs made a part at a time.
 import assert from 'node:assert/strict';
 import { createRequire } from 'node:module';
 import { test } from 'node:test';
@@ -12,6 +12,7 @@ const { cameraOrder } = require('../../web/camera_table.js');
 const { virtualWindow, scrollTopFor, VIRTUAL_MAX_HEIGHT } = require('../../web/virtual_list.js');
 const { brivelColumns } = require('../../web/worker.js');
 const { libraryFindings, nearMisses, filterText } = require('../../web/findings.js');
+const { BlobParts } = require('../../web/blob_parts.js');
 
 test('tick labels are short whatever the numbers: separators, then SI suffixes', () => {
   const cases = [
@@ -336,6 +337,20 @@ test('the findings\' filter on their bytes keeps what it keeps on their text, lo
     kept += want.filter(Boolean).length;
   }
   assert.ok(needles.size > 1000 && kept > 1000, `${needles.size} needles, ${kept} kept`);
+});
+
+test('bytes made into a Blob a part at a time: all of them, in order, across parts of 4 MB', async () => {
+  const parts = new BlobParts();
+  const want = [];
+  // Some 11 MB in pieces of many sizes, one of them larger than a part.
+  for (let i = 0; i < 3000; ++i) {
+    const piece = new Uint8Array(i === 2500 ? 5 << 20 : (i * 7919) % 4000).fill(i & 0xff);
+    parts.add(piece);
+    want.push(piece);
+  }
+  assert.ok(parts.blobs.length >= 2, `${parts.blobs.length} Blobs`);
+  const got = new Uint8Array(await parts.blob().arrayBuffer());
+  assert.ok(Buffer.from(got).equals(Buffer.concat(want)), `${got.length} bytes`);
 });
 
 test('the near misses for the map: the findings whose x and y were read, in order, with their places', () => {
