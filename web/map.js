@@ -369,14 +369,7 @@ class CameraMap {
     gauge.textContent = '-0,000';
     root.append(gauge);
     this.gauge = gauge;
-    // What the drawing depends on of the sizes: the map's width and the labels' spacing. Its
-    // height follows from its width, and the map shown, or drawn, changes it: that alone would
-    // draw a million cameras a second time.
-    this.sizes = () => {
-      const { width, height } = gauge.getBoundingClientRect();
-      return `${root.clientWidth} ${width} ${height}`;
-    };
-    this.drawnFor = '';
+    this.drawnFor = '';  // the sizes() of the last drawing
     const resized = new ResizeObserver(() => {
       if (this.sizes() !== this.drawnFor) this.redraw();
     });
@@ -426,6 +419,14 @@ class CameraMap {
         await new Promise((resolve) => setTimeout(resolve, 0));
       }
     }
+  }
+
+  // What the drawing depends on of the sizes: the map's width and the labels' spacing. Its height
+  // follows from its width, and the map shown, or drawn, changes it: that alone would draw a
+  // million cameras a second time.
+  sizes() {
+    const { width, height } = this.gauge.getBoundingClientRect();
+    return `${this.root.clientWidth} ${width} ${height}`;
   }
 
   // The plot's place in the canvas: room on the left for the widest y label,
