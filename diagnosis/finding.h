@@ -31,7 +31,7 @@ enum class Reason {
   kSpaceBeforeEquals,  // x =1
   kKeyWithoutEquals,   // x: 10
   kUnexpected,         // anything else where a key belongs
-  kDecimalPoint,       // x=1.5
+  kDecimalPoint,       // x=1.5, or x=1,5
   kHexNumber,          // x=0x10
   kNoNumber,           // x= y=2
   kSignWithoutDigits,  // x=- y=2
@@ -43,7 +43,7 @@ enum class Reason {
   kUtf8ByteOrderMark,  // before the first line's quote
   // A camera, but...
   kDefaultFov,        // its line goes on after roll with something that is no fov
-  kFovFraction,       // fov=1.5: the fraction is dropped
+  kFovFraction,       // fov=1.5 or fov=1,5: the fraction is dropped
   kFovHex,            // fov=0x5A reads as 0
   kNumberOutOfRange,  // x=3000000000 reads as -1294967296, modulo 2^32
   // A line longer than a piece.

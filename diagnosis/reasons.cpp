@@ -119,8 +119,9 @@ Reason explain_key(const char* text, const char* end, const Reading& reading, Wo
           << " reads as 0, and the line is read no further";
     return Reason::kHexNumber;
   }
-  if (after_number && *p == '.') {
-    last_item(words << "a decimal point after ", reading)
+  // A comma counts only before a digit: "x=1, y=2" is a list with commas.
+  if (after_number && (*p == '.' || (*p == ',' && p + 1 != end && is_digit(p[1])))) {
+    last_item(words << (*p == '.' ? "a decimal point after " : "a decimal comma after "), reading)
         << ": numbers are whole, and the line is read no further";
     return Reason::kDecimalPoint;
   }
@@ -426,7 +427,8 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
   if (p == end || p == text || !is_digit(p[-1])) return false;
   const std::int32_t fov = reading.record.fov;
   offset = reading.stop.offset;
-  if (*p == '.' && end - p >= 2 && is_digit(p[1])) {
+  // A fraction, with a decimal point or, as some locales write it, a comma.
+  if ((*p == '.' || *p == ',') && end - p >= 2 && is_digit(p[1])) {
     const char* fraction_end = p + 1;
     while (fraction_end != end && is_digit(*fraction_end) && fraction_end - p < 10) ++fraction_end;
     // The number as the line writes it (its value may differ: beyond 32 bits,
