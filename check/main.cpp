@@ -2,13 +2,16 @@
 // of their lines, in the GNU diagnostic format or as JSON.
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -31,8 +34,27 @@ constexpr int kTrouble = 2;  // an unreadable file, wrong arguments, a failed wr
 // Files are read as bytes: the text rules of brivel.exe are applied here, so
 // that a Ctrl-Z can be reported rather than silently end the input.
 constexpr bool kWindowsTextByDefault = true;
+// Windows hands the arguments over in UTF-16 (wmain); the program takes them
+// as UTF-8, so that a name outside the ANSI code page still names its file and
+// is written out as the lines of the lists are.
+std::string utf8(const wchar_t* text) {
+  const int length = static_cast<int>(std::wcslen(text));
+  if (length == 0) return {};
+  std::string out(WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr),
+                  '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), static_cast<int>(out.size()), nullptr,
+                      nullptr);
+  return out;
+}
+std::wstring utf16(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  std::wstring out(MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, out.data(), static_cast<int>(out.size()));
+  return out;
+}
 int open_file(const std::string& path) {
-  return _open(path.c_str(), _O_RDONLY | _O_BINARY);
+  return _wopen(utf16(path).c_str(), _O_RDONLY | _O_BINARY);
 }
 void close_file(int fd) {
   _close(fd);
@@ -178,10 +200,7 @@ int write_failed(int error) {
   return kTrouble;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::vector<std::string_view> arguments(argv + (argc > 0), argv + argc);
+int run(const std::vector<std::string_view>& arguments) {
   const check::Options options = check::parse_options(arguments, kWindowsTextByDefault);
   if (!options.error.empty()) {
     cli::write_standard_error("brivel-check: " + options.error + "\n" + check::kUsage +
@@ -214,3 +233,17 @@ int main(int argc, char** argv) {
   output.flush();
   return output.error() == 0 ? status : write_failed(output.error());
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(utf8(argv[i]));
+  return run(std::vector<std::string_view>(arguments.begin(), arguments.end()));
+}
+#else
+int main(int argc, char** argv) {
+  return run(std::vector<std::string_view>(argv + (argc > 0), argv + argc));
+}
+#endif

@@ -80,6 +80,9 @@ def wine_env(home):
         WINEPREFIX=os.path.join(home, "prefix"),
         WINEARCH=WINEARCH,
         WINEDEBUG="-all",  # wine's own diagnostics would mix with the program's standard error
+        # This machine's file names and the arguments given here are UTF-8 to
+        # wine whatever the host's locale; the ANSI code page follows (1252).
+        LC_ALL="C.UTF-8",
         DISPLAY="",  # a console program needs no window: never look for an X server
         # No Mono or Gecko download prompt, no desktop menu entries.
         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
@@ -418,21 +421,28 @@ class CheckProgram(WineTestCase):
     def test_windows_text_list(self):
         with tempfile.TemporaryDirectory(dir=WINE_HOME) as folder:
             path = os.path.join(folder, "harbour.txt")
-            with open(path, "wb") as f:
-                f.write(CHECKED_LIST)
+            # Letters of no one ANSI code page, and a space: the name reaches
+            # the program whole only in UTF-16, and is written out as UTF-8.
+            other = os.path.join(folder, "カメラ Ωż.txt")
+            for each in (path, other):
+                with open(each, "wb") as f:
+                    f.write(CHECKED_LIST)
             name = windows_path(path).encode()
+            other_name = windows_path(other).encode()
             cases = [
                 ("a file", dict(args=[windows_path(path)]), name),
+                ("a file named outside the code page", dict(args=[windows_path(other)]), other_name),
                 ("a pipe", dict(args=[], data=CHECKED_LIST), b"<stdin>"),
+                ("a pipe named -", dict(args=["-"], data=CHECKED_LIST), b"<stdin>"),
             ]
             for label, how, shown in cases:
                 with self.subTest(label):
                     got = self.run_check(**how)
                     self.assertEqual((got.returncode, got.stderr), (1, b""))
                     self.assertEqual(got.stdout, checked_list_findings(shown) + CHECKED_SUMMARY)
-            got = self.run_check([windows_path(path), windows_path(path + ".missing"), "--format=json"])
+            got = self.run_check([windows_path(path), windows_path(other + ".missing"), "--format=json"])
         self.assertEqual((got.returncode, got.stderr),
-                         (2, b"brivel-check: %s.missing: No such file or directory\r\n" % name))
+                         (2, b"brivel-check: %s.missing: No such file or directory\r\n" % other_name))
         lines = got.stdout.split(b"\r\n")
         self.assertEqual(lines[-1], b"")
         self.assertEqual([json.loads(text)["kind"] for text in lines[:-1]], ["finding", "finding", "summary"])
