@@ -54,7 +54,17 @@ std::wstring utf16(const std::string& text) {
   return out;
 }
 int open_file(const std::string& path) {
-  return _wopen(utf16(path).c_str(), _O_RDONLY | _O_BINARY);
+  const std::wstring name = utf16(path);
+  const int fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
+  // The runtime calls a folder "Permission denied", which sends the user
+  // looking at its permissions.
+  if (fd < 0 && errno == EACCES) {
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      errno = EISDIR;
+    }
+  }
+  return fd;
 }
 void close_file(int fd) {
   _close(fd);

@@ -440,12 +440,17 @@ class CheckProgram(WineTestCase):
                     got = self.run_check(**how)
                     self.assertEqual((got.returncode, got.stderr), (1, b""))
                     self.assertEqual(got.stdout, checked_list_findings(shown) + CHECKED_SUMMARY)
-            got = self.run_check([windows_path(path), windows_path(other + ".missing"), "--format=json"])
+            got = self.run_check([windows_path(path), windows_path(other + ".missing"),
+                                  windows_path(folder), "--format=json"])
+        # (The runtime would call a folder "Permission denied".)
         self.assertEqual((got.returncode, got.stderr),
-                         (2, b"brivel-check: %s.missing: No such file or directory\r\n" % other_name))
+                         (2, b"brivel-check: %s.missing: No such file or directory\r\n"
+                             b"brivel-check: %s: Is a directory\r\n"
+                          % (other_name, windows_path(folder).encode())))
         lines = got.stdout.split(b"\r\n")
         self.assertEqual(lines[-1], b"")
         self.assertEqual([json.loads(text)["kind"] for text in lines[:-1]], ["finding", "finding", "summary"])
+        self.assertEqual(json.loads(lines[-2])["unreadable_files"], 2)
 
 
 class DropTarget(WineTestCase):
