@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "check/console_text.h"
 #include "check/options.h"
 #include "cli/convert.h"
 #include "cli/standard_streams.h"
@@ -89,9 +90,15 @@ bool is_terminal(int fd) {
 }
 #endif
 
+// Standard error, as standard output below, goes to a console as UTF-16.
+void write_error(const std::string& text) {
+  int error;
+  if (!check::write_to_console(2, text, error)) cli::write_standard_error(text);
+}
+
 void complain(std::string_view file, std::string_view what, int error) {
-  cli::write_standard_error("brivel-check: " + std::string(file) + ": " + std::string(what) +
-                            std::strerror(error) + "\n");
+  write_error("brivel-check: " + std::string(file) + ": " + std::string(what) +
+              std::strerror(error) + "\n");
 }
 
 // What brivel-check writes, collected and handed on before each read of
@@ -100,7 +107,9 @@ class Output {
  public:
   std::string text;
   void flush() {
-    if (error_ == 0 && !text.empty()) error_ = out_.write(text.data(), text.size());
+    if (error_ == 0 && !text.empty() && !check::write_to_console(1, text, error_)) {
+      error_ = out_.write(text.data(), text.size());
+    }
     text.clear();
   }
   int error() const { return error_; }
@@ -204,8 +213,7 @@ int check_file(std::string_view name, const check::Options& options, Output& out
 // error; where the reader went away, quietly, as other filters end.
 int write_failed(int error) {
   if (error != EPIPE) {
-    cli::write_standard_error(std::string("brivel-check: write error: ") + std::strerror(error) +
-                              "\n");
+    write_error(std::string("brivel-check: write error: ") + std::strerror(error) + "\n");
   }
   return kTrouble;
 }
@@ -213,8 +221,8 @@ int write_failed(int error) {
 int run(const std::vector<std::string_view>& arguments) {
   const check::Options options = check::parse_options(arguments, kWindowsTextByDefault);
   if (!options.error.empty()) {
-    cli::write_standard_error("brivel-check: " + options.error + "\n" + check::kUsage +
-                              "Try 'brivel-check --help' for more.\n");
+    write_error("brivel-check: " + options.error + "\n" + check::kUsage +
+                "Try 'brivel-check --help' for more.\n");
     return kTrouble;
   }
   Output output;
