@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <climits>
 #include <string>
+
+#include "check/wide_text.h"
 #endif
 
 namespace check {
@@ -19,11 +21,7 @@ bool write_to_console(int fd, std::string_view text, int& error) {
     return false;
   }
   error = 0;
-  // UTF-16 takes no more units than UTF-8 takes bytes.
-  std::wstring wide(text.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                                           static_cast<int>(text.size()), &wide[0],
-                                                           static_cast<int>(wide.size()))));
+  const std::wstring wide = utf16(text);
   // Each line end as CR LF, as a text stream writes it.
   std::wstring shown;
   shown.reserve(wide.size() + wide.size() / 16);

@@ -2,7 +2,6 @@
 // of their lines, in the GNU diagnostic format or as JSON.
 #include <cerrno>
 #include <cstring>
-#include <cwchar>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +18,7 @@
 
 #include "check/console_text.h"
 #include "check/options.h"
+#include "check/wide_text.h"
 #include "cli/convert.h"
 #include "cli/standard_streams.h"
 #include "diagnosis/diagnosis.h"
@@ -35,27 +35,8 @@ constexpr int kTrouble = 2;  // an unreadable file, wrong arguments, a failed wr
 // Files are read as bytes: the text rules of brivel.exe are applied here, so
 // that a Ctrl-Z can be reported rather than silently end the input.
 constexpr bool kWindowsTextByDefault = true;
-// Windows hands the arguments over in UTF-16 (wmain); the program takes them
-// as UTF-8, so that a name outside the ANSI code page still names its file and
-// is written out as the lines of the lists are.
-std::string utf8(const wchar_t* text) {
-  const int length = static_cast<int>(std::wcslen(text));
-  if (length == 0) return {};
-  std::string out(WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr),
-                  '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), static_cast<int>(out.size()), nullptr,
-                      nullptr);
-  return out;
-}
-std::wstring utf16(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  std::wstring out(MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, out.data(), static_cast<int>(out.size()));
-  return out;
-}
 int open_file(const std::string& path) {
-  const std::wstring name = utf16(path);
+  const std::wstring name = check::utf16(path);
   const int fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
   // The runtime calls a folder "Permission denied", which sends the user
   // looking at its permissions.
@@ -255,9 +236,12 @@ int run(const std::vector<std::string_view>& arguments) {
 }  // namespace
 
 #ifdef _WIN32
+// Windows hands the arguments over in UTF-16 here (from main, in the ANSI code
+// page); taken as UTF-8, a name outside that code page still names its file,
+// and is written out as the lines of the lists are.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(utf8(argv[i]));
+  for (int i = 1; i < argc; ++i) arguments.push_back(check::utf8(argv[i]));
   return run(std::vector<std::string_view>(arguments.begin(), arguments.end()));
 }
 #else

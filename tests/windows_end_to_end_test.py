@@ -33,6 +33,7 @@ import fcntl
 import json
 import os
 import pty
+import re
 import select
 import shutil
 import struct
@@ -364,28 +365,39 @@ class Streaming(WineTestCase):
             pipe.close()
 
     def test_console_gets_each_block_as_a_write_of_its_own(self):
-        # A terminal as standard output gives the program a wine console, which
-        # draws the text itself and wraps each write in "hide the cursor" and
-        # "show the cursor". Three lines from a file come in one read: to a
-        # file or a pipe their blocks would go out in one write.
-        controller, terminal = pty.openpty()
-        fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 200, 0, 0))
-        tty.setraw(terminal)
+        # A wine console wraps each write in "hide the cursor" and "show the
+        # cursor". Three lines from a file come in one read: to a file or a
+        # pipe their blocks would go out in one write.
         names = (b"one", b"two", b"three")
-        try:
-            with tempfile.TemporaryFile() as source:
-                source.write(b"".join(line(name) for name in names))
-                source.seek(0)
-                proc = subprocess.Popen([WINE, BRIVEL], stdin=source, stdout=terminal,
-                                        stderr=subprocess.PIPE, env=ENV)
-            os.close(terminal)
-            screen = read_until_closed(controller, 20)
-            self.assertEqual((proc.wait(timeout=20), proc.stderr.read()), (0, b""))
-            proc.stderr.close()
-        finally:
-            os.close(controller)
+        with tempfile.TemporaryFile() as source:
+            source.write(b"".join(line(name) for name in names))
+            source.seek(0)
+            status, screen, errors = run_on_console([BRIVEL], stdin=source)
+        self.assertEqual((status, errors), (0, b""))
         self.assertEqual(screen, b"".join(b"\x1b[?25l" + block(name) + b"\x1b[?25h"
                                           for name in names))
+
+
+def run_on_console(args, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE):
+    """Runs a program under wine with a terminal as its standard output (and
+    error, where `stderr` is None), which gives it a wine console: the console
+    draws the text itself, and hands it to the terminal in UTF-8. Returns the
+    status, what the terminal got, and standard error if it was piped."""
+    controller, terminal = pty.openpty()
+    fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 200, 0, 0))
+    tty.setraw(terminal)
+    try:
+        proc = subprocess.Popen([WINE, *args], stdin=stdin, stdout=terminal,
+                                stderr=terminal if stderr is None else stderr, env=ENV)
+        os.close(terminal)
+        screen = read_until_closed(controller, 20)
+        errors = proc.stderr.read() if proc.stderr else b""
+        status = proc.wait(timeout=20)
+        if proc.stderr:
+            proc.stderr.close()
+    finally:
+        os.close(controller)
+    return status, screen, errors
 
 
 def windows_path(path):
@@ -451,6 +463,22 @@ class CheckProgram(WineTestCase):
         self.assertEqual(lines[-1], b"")
         self.assertEqual([json.loads(text)["kind"] for text in lines[:-1]], ["finding", "finding", "summary"])
         self.assertEqual(json.loads(lines[-2])["unreadable_files"], 2)
+
+
+    def test_a_console_shows_every_letter(self):
+        # A console shows the bytes it is given in its code page (1252 here):
+        # UTF-8 came out as "cafÃ©" and "ã‚«ãƒ¡ãƒ©", the caret a column off. In
+        # UTF-16, the findings and the message read as from a pipe.
+        with tempfile.TemporaryDirectory(dir=WINE_HOME) as folder:
+            path = os.path.join(folder, "カメラ.txt")
+            with open(path, "wb") as f:
+                f.write(b'"caf\xc3\xa9" x=1 y=2\r\n')
+            args = [windows_path(path), windows_path(path + ".missing")]
+            piped = self.run_check(args, stderr=subprocess.STDOUT)
+            status, screen, _ = run_on_console([CHECK, *args], stderr=None)
+        self.assertIn(b'| "caf\xc3\xa9" x=1 y=2\r\n', piped.stdout)
+        self.assertEqual(status, 2)
+        self.assertEqual(re.sub(rb"\x1b\[(\?25[lh]|K)", b"", screen), piped.stdout)
 
 
 class DropTarget(WineTestCase):
