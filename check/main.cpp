@@ -38,6 +38,9 @@ constexpr bool kWindowsTextByDefault = true;
 int open_file(const std::string& path) {
   const std::wstring name = check::utf16(path);
   const int fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY);
+  // A wildcard that matches no file is left as it stands, and the runtime
+  // calls it an "Invalid argument".
+  if (fd < 0 && errno == EINVAL && name.find_first_of(L"*?") != std::wstring::npos) errno = ENOENT;
   // The runtime calls a folder "Permission denied", which sends the user
   // looking at its permissions.
   if (fd < 0 && errno == EACCES) {
@@ -236,6 +239,12 @@ int run(const std::vector<std::string_view>& arguments) {
 }  // namespace
 
 #ifdef _WIN32
+// cmd.exe leaves a wildcard to the program: brivel-check *.txt names every
+// list that matches (a name that matches nothing stays as it is).
+extern "C" {
+int _dowildcard = -1;
+}
+
 // Windows hands the arguments over in UTF-16 here (from main, in the ANSI code
 // page); taken as UTF-8, a name outside that code page still names its file,
 // and is written out as the lines of the lists are.

@@ -452,18 +452,21 @@ class CheckProgram(WineTestCase):
                     got = self.run_check(**how)
                     self.assertEqual((got.returncode, got.stderr), (1, b""))
                     self.assertEqual(got.stdout, checked_list_findings(shown) + CHECKED_SUMMARY)
-            got = self.run_check([windows_path(path), windows_path(other + ".missing"),
-                                  windows_path(folder), "--format=json"])
-        # (The runtime would call a folder "Permission denied".)
+            # cmd.exe leaves wildcards to the program.
+            wildcard = windows_path(folder) + "\\*.txt"
+            got = self.run_check([wildcard, windows_path(other + ".missing"), windows_path(folder),
+                                  windows_path(folder) + "\\*.none", "--format=json"])
+        # (The runtime would call a folder "Permission denied", and a wildcard
+        # that matches nothing an "Invalid argument".)
         self.assertEqual((got.returncode, got.stderr),
                          (2, b"brivel-check: %s.missing: No such file or directory\r\n"
                              b"brivel-check: %s: Is a directory\r\n"
-                          % (other_name, windows_path(folder).encode())))
-        lines = got.stdout.split(b"\r\n")
-        self.assertEqual(lines[-1], b"")
-        self.assertEqual([json.loads(text)["kind"] for text in lines[:-1]], ["finding", "finding", "summary"])
-        self.assertEqual(json.loads(lines[-2])["unreadable_files"], 2)
-
+                             b"brivel-check: %s\\*.none: No such file or directory\r\n"
+                          % (other_name, windows_path(folder).encode(), windows_path(folder).encode())))
+        lines = [json.loads(text) for text in got.stdout.split(b"\r\n")[:-1]]
+        self.assertEqual(sorted(finding["file"] for finding in lines[:-1]),
+                         sorted([name.decode(), other_name.decode()] * 2))
+        self.assertEqual(lines[-1]["unreadable_files"], 3)
 
     def test_a_console_shows_every_letter(self):
         # A console shows the bytes it is given in its code page (1252 here):
