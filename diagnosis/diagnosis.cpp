@@ -119,6 +119,8 @@ std::string_view reason_code(Reason reason) {
       return "fov-fraction";
     case Reason::kFovHex:
       return "fov-hex";
+    case Reason::kJoinedCamera:
+      return "joined-camera";
     case Reason::kNumberOutOfRange:
       return "number-out-of-range";
     case Reason::kCutLosesItems:
@@ -217,13 +219,16 @@ void Diagnosis::camera_piece(const char* text, std::size_t length, int items,
     if (explain_fov(text, length, reading_, reason, words_, offset)) {
       report(reason, text, length, offset);
     }
-    return;
+  } else if (fov_meant(reading_, length)) {
+    // Seven items: whatever follows the roll number was meant as fov, if anything.
+    explain_stop(text, length, reading_, words_, offset);
+    words_ << ", so the camera gets fov " << std::int64_t{camera::kDefaultFov};
+    report(Reason::kDefaultFov, text, length, offset);
   }
-  // Seven items: whatever follows the roll number was meant as fov, if anything.
-  if (!fov_meant(reading_, length)) return;
-  explain_stop(text, length, reading_, words_, offset);
-  words_ << ", so the camera gets fov " << std::int64_t{camera::kDefaultFov};
-  report(Reason::kDefaultFov, text, length, offset);
+  words_.clear();
+  if (explain_joined_camera(text, length, reading_.stop.offset, words_, offset)) {
+    report(Reason::kJoinedCamera, text, length, offset);
+  }
 }
 
 void Diagnosis::skipped_piece(const char* text, std::size_t length) {

@@ -45,6 +45,7 @@ enum class Reason {
   kDefaultFov,        // its line goes on after roll with something that is no fov
   kFovFraction,       // fov=1.5 or fov=1,5: the fraction is dropped
   kFovHex,            // fov=0x5A reads as 0
+  kJoinedCamera,      // another camera line follows on its line, and is lost
   kNumberOutOfRange,  // x=3000000000 reads as -1294967296, modulo 2^32
   // A line longer than a piece.
   kCutLosesItems,    // the camera from the piece before the cut lacks what lies beyond it

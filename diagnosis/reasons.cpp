@@ -456,6 +456,32 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
   return false;
 }
 
+bool explain_joined_camera(const char* text, std::size_t length, std::size_t from, Words& words,
+                           std::size_t& offset) {
+  const char* const end = text + length;
+  for (const char* p = text + from; p != end; ++p) {
+    if (*p != '"') continue;
+    Reading next;
+    read_by_the_rules(p, static_cast<std::size_t>(end - p), next);
+    if (next.items < 7) continue;
+    offset = static_cast<std::size_t>(p - text);
+    // (The rules skip whitespace before a key, a carriage return too.)
+    const char* gap = text + from;
+    while (gap != text && is_space(gap[-1])) --gap;
+    if (std::memchr(gap, '\r', static_cast<std::size_t>(p - gap)) != nullptr) {
+      words << "a carriage return with no line feed after it ends the camera line before this "
+               "one, as in lists saved with the line ends of old Macs: brivel ends lines at line "
+               "feeds only and reads one camera a line, so this camera and any after it on the "
+               "line are lost";
+    } else {
+      words << "a second camera line starts here, on the line of the camera before it: brivel "
+               "reads one camera a line and ignores the rest of the line, so this camera is lost";
+    }
+    return true;
+  }
+  return false;
+}
+
 namespace {
 
 // Whether `text` holds ten digits in a row, eight bytes a step: each camera

@@ -76,6 +76,13 @@ bool explain_text_past_nul(const char* text, std::size_t length, std::size_t nul
 bool explain_fov(const char* text, std::size_t length, const Reading& reading, Reason& reason,
                  Words& words, std::size_t& offset);
 
+// For a camera line: whether a whole camera line follows on the same line,
+// in the text that brivel ignores from `from` on (past the last item read),
+// as where lines are joined or end in a carriage return alone. Sets `offset`
+// to its quote.
+bool explain_joined_camera(const char* text, std::size_t length, std::size_t from, Words& words,
+                           std::size_t& offset);
+
 // For a camera line that the matcher read `items` (7 or 8) of, into `record`:
 // the first of its numbers beyond the range of 32 bits, which the rules
 // read modulo 2^32, if any. Sets `offset` to the number's first byte.

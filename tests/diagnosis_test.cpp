@@ -322,6 +322,19 @@ const Row kRows[] = {
          "fov=+0x5A is a hexadecimal number, but numbers are decimal: the camera gets fov 0"),
       at(3, 44, Reason::kFovHex,
          "fov=00x5A is a hexadecimal number, but numbers are decimal: the camera gets fov 0")}},
+    {"camera lines joined on one line, or ended by a carriage return alone",
+     kCamera + " fov=7 " + kCamera + "\n" + kCamera + "\r" + kCamera + " fov=7\r\n" + kCamera +
+         " fov=7 // \"b\" x=1 is the old gate\n",
+     kBoth,
+     {at(1, 44, Reason::kJoinedCamera,
+         "a second camera line starts here, on the line of the camera before it: brivel reads one "
+         "camera a line and ignores the rest of the line, so this camera is lost"),
+      at(2, 38, Reason::kDefaultFov,
+         "fov= was expected after roll=6, not a double quote, so the camera gets fov 90"),
+      at(2, 38, Reason::kJoinedCamera,
+         "a carriage return with no line feed after it ends the camera line before this one, as "
+         "in lists saved with the line ends of old Macs: brivel ends lines at line feeds only and "
+         "reads one camera a line, so this camera and any after it on the line are lost")}},
     {"columns count characters: a UTF-8 sequence is one",
      "\"caf\xC3\xA9\" x=1 y=2 pitch=3\n",
      kBoth,
