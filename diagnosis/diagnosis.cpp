@@ -105,6 +105,8 @@ std::string_view reason_code(Reason reason) {
       return "space-after-sign";
     case Reason::kTwoSigns:
       return "two-signs";
+    case Reason::kLookalike:
+      return "lookalike-character";
     case Reason::kCurlyQuotes:
       return "curly-quotes";
     case Reason::kSingleQuotes:

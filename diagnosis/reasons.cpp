@@ -83,6 +83,79 @@ std::size_t other_quote_length(const char* p, const char* end, bool& single) {
   return 0;
 }
 
+// Characters that look like a space, a sign or a digit, as word processors,
+// spreadsheets and other locales write them, but are none of the bytes that
+// brivel reads as one.
+enum class Lookalike { kNone, kSpace, kMinus, kPlus, kDigit };
+
+struct LookalikeCharacter {
+  Lookalike kind;
+  std::string_view name;  // "a no-break space"
+  char32_t code;
+  std::size_t length;  // in bytes
+};
+
+LookalikeCharacter lookalike(const char* p, const char* end) {
+  const std::size_t length = utf8::character_length(p, end);
+  if (!utf8::well_formed(p, length) || length > 3) return {Lookalike::kNone, {}, 0, 1};
+  const auto b = [p](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(p[i]));
+  };
+  const char32_t c = length == 2 ? (b(0) & 0x1F) << 6 | (b(1) & 0x3F)
+                                 : (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F);
+  const auto is = [&](Lookalike kind, std::string_view name) {
+    return LookalikeCharacter{kind, name, c, length};
+  };
+  switch (c) {
+    case 0x00A0:
+      return is(Lookalike::kSpace, "a no-break space");
+    case 0x2009:
+      return is(Lookalike::kSpace, "a thin space");
+    case 0x202F:
+      return is(Lookalike::kSpace, "a narrow no-break space");
+    case 0x3000:
+      return is(Lookalike::kSpace, "an ideographic space");
+    case 0x200B:
+      return is(Lookalike::kSpace, "a zero-width space");
+    case 0xFEFF:
+      return is(Lookalike::kSpace, "a zero-width no-break space");
+    case 0x2212:
+      return is(Lookalike::kMinus, "a minus sign");
+    case 0x2013:
+      return is(Lookalike::kMinus, "an en dash");
+    case 0x2014:
+      return is(Lookalike::kMinus, "an em dash");
+    case 0x2010:
+    case 0x2011:
+      return is(Lookalike::kMinus, "a hyphen");
+    case 0x2012:
+      return is(Lookalike::kMinus, "a figure dash");
+    case 0xFE63:
+      return is(Lookalike::kMinus, "a small hyphen-minus");
+    case 0xFF0D:
+      return is(Lookalike::kMinus, "a full-width hyphen-minus");
+    case 0xFF0B:
+      return is(Lookalike::kPlus, "a full-width plus sign");
+    default:
+      break;
+  }
+  if ((c >= 0x2000 && c <= 0x200A) || c == 0x1680 || c == 0x205F) {
+    return is(Lookalike::kSpace, "a Unicode space");
+  }
+  if (c >= 0xFF10 && c <= 0xFF19) return is(Lookalike::kDigit, "a full-width digit");
+  return {Lookalike::kNone, {}, 0, length};
+}
+
+// "a minus sign (U+2212)", the character itself where it shows.
+Words& name_lookalike(Words& words, const LookalikeCharacter& c, const char* p) {
+  static const char kHex[] = "0123456789ABCDEF";
+  const char code[] = {kHex[c.code >> 12 & 15], kHex[c.code >> 8 & 15], kHex[c.code >> 4 & 15],
+                       kHex[c.code & 15]};
+  words << c.name;
+  if (c.kind != Lookalike::kSpace) words << " \"" << std::string_view(p, c.length) << "\"";
+  return words << " (U+" << std::string_view(code, 4) << ")";
+}
+
 // A number read as 0 that was meant as hexadecimal: "x1F" at `p`, right after
 // a run of zeros that starts the number. The number as written, its sign, its
 // zeros, x and (at most eight of) its digits, or nothing.
@@ -196,6 +269,22 @@ Reason explain_number(const char* text, const char* end, const Reading& reading,
     words << "the sign of " << key << " has no digits after it";
     return Reason::kSignWithoutDigits;
   }
+  if (const LookalikeCharacter c = p != end ? lookalike(p, end) : LookalikeCharacter{};
+      c.kind != Lookalike::kNone) {
+    name_lookalike(words << key << "= has no number that brivel reads: it starts with ", c, p);
+    switch (c.kind) {
+      case Lookalike::kSpace:
+        words << ", and only spaces, tabs and line ends may stand between = and the number";
+        break;
+      case Lookalike::kDigit:
+        words << ", and numbers are written in the digits 0 to 9";
+        break;
+      default:
+        words << ", and a number's sign is - or +";
+        break;
+    }
+    return Reason::kLookalike;
+  }
   words << key << "= has no number";
   return Reason::kNoNumber;
 }
@@ -276,6 +365,10 @@ Words& Words::byte_at(const char* at, const char* end) {
   }
   const auto b = static_cast<unsigned char>(*at);
   if (b > 0x20 && b < 0x7F) return quoted({at, 1});
+  // Spaces of other kinds show as a space, or as nothing: named.
+  if (const LookalikeCharacter c = lookalike(at, end); c.kind == Lookalike::kSpace) {
+    return name_lookalike(*this, c, at);
+  }
   const std::size_t length = utf8::character_length(at, end);
   if (utf8::well_formed(at, length)) return quoted({at, length});
   static const char kHex[] = "0123456789ABCDEF";

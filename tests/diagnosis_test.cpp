@@ -335,6 +335,33 @@ const Row kRows[] = {
          "a carriage return with no line feed after it ends the camera line before this one, as "
          "in lists saved with the line ends of old Macs: brivel ends lines at line feeds only and "
          "reads one camera a line, so this camera and any after it on the line are lost")}},
+    {"spaces, signs and digits of other kinds, which brivel reads as none",
+     "\"a\" x=1 y=\xE2\x88\x92"
+     "2\n\"a\" x=\xEF\xBC\x91\n\"a\" x=\xC2\xA0"
+     "1\n\"a\" "
+     "x=1\xE2\x80\xAFy=2\n" +
+         kCamera +
+         " fov=\xE2\x80\x93"
+         "75\n\"a\" x=\xE2\x80\x8B"
+         "1\n",
+     kBoth,
+     {at(1, 11, Reason::kLookalike,
+         "y= has no number that brivel reads: it starts with a minus sign \"\xE2\x88\x92\" "
+         "(U+2212), and a number's sign is - or +"),
+      at(2, 7, Reason::kLookalike,
+         "x= has no number that brivel reads: it starts with a full-width digit "
+         "\"\xEF\xBC\x91\" (U+FF11), and numbers are written in the digits 0 to 9"),
+      at(3, 7, Reason::kLookalike,
+         "x= has no number that brivel reads: it starts with a no-break space (U+00A0), and only "
+         "spaces, tabs and line ends may stand between = and the number"),
+      at(4, 8, Reason::kUnexpected,
+         "y= was expected after x=1, not a narrow no-break space (U+202F)"),
+      at(5, 42, Reason::kDefaultFov,
+         "fov= has no number that brivel reads: it starts with an en dash \"\xE2\x80\x93\" "
+         "(U+2013), and a number's sign is - or +, so the camera gets fov 90"),
+      at(6, 7, Reason::kLookalike,
+         "x= has no number that brivel reads: it starts with a zero-width space (U+200B), and "
+         "only spaces, tabs and line ends may stand between = and the number")}},
     {"columns count characters: a UTF-8 sequence is one",
      "\"caf\xC3\xA9\" x=1 y=2 pitch=3\n",
      kBoth,
