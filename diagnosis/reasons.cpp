@@ -67,20 +67,44 @@ void for_each_key_with_equals(const char* from, const char* end, Found found) {
 }
 
 // Quotes that editors and word processors put where a double quote belongs:
-// the curly ones of UTF-8 and of Windows-1252 ("ANSI") text, and the
-// single quote. The length of the one at `p`, 0 if none; `single` tells
-// which kind.
-std::size_t other_quote_length(const char* p, const char* end, bool& single) {
+// the curly ones of UTF-8 and of Windows-1252 ("ANSI") text, the single
+// quote, and the angle quotes (guillemets) of French, German and other
+// locales. The length of the one at `p`, 0 if none; `kind` tells which kind.
+enum class QuoteKind { kCurly, kSingle, kAngle };
+
+std::size_t other_quote_length(const char* p, const char* end, QuoteKind& kind) {
   const auto b = static_cast<unsigned char>(*p);
-  single = b == '\'' || b == 0x91 || b == 0x92;
-  if (b == '\'' || (b >= 0x91 && b <= 0x94) || b == 0x84) return 1;
-  // “ ” „ ‘ ’ in UTF-8: E2 80 9C, 9D, 9E, 98, 99.
-  if (end - p >= 3 && b == 0xE2 && static_cast<unsigned char>(p[1]) == 0x80) {
-    const auto c = static_cast<unsigned char>(p[2]);
-    single = c == 0x98 || c == 0x99;
-    if (c >= 0x98 && c <= 0x9E && c != 0x9A && c != 0x9B) return 3;
+  kind = b == '\'' || b == 0x91 || b == 0x92 ? QuoteKind::kSingle : QuoteKind::kCurly;
+  if (b == '\'') return 1;
+  const std::size_t length = utf8::character_length(p, end);
+  if (!utf8::well_formed(p, length)) {
+    // A byte of Windows-1252 text (in UTF-8, the same bytes are parts of
+    // other characters: 0x94 ends an em dash).
+    if (length == 1 && (b == 0xAB || b == 0xBB)) {
+      kind = QuoteKind::kAngle;
+      return 1;
+    }
+    return (length == 1 && b >= 0x91 && b <= 0x94) || b == 0x84 ? 1 : 0;
   }
-  return 0;
+  const auto c = length > 1 ? static_cast<unsigned char>(p[length - 1]) : 0;
+  // « » in UTF-8: C2 AB, C2 BB.
+  if (length == 2 && b == 0xC2 && (c == 0xAB || c == 0xBB)) {
+    kind = QuoteKind::kAngle;
+    return 2;
+  }
+  if (length != 3 || b != 0xE2 || static_cast<unsigned char>(p[1]) != 0x80) return 0;
+  // “ ” „ ‘ ’ in UTF-8: E2 80 9C, 9D, 9E, 98, 99; ‹ ›: E2 80 B9, BA.
+  if (c == 0xB9 || c == 0xBA) {
+    kind = QuoteKind::kAngle;
+    return 3;
+  }
+  kind = c == 0x98 || c == 0x99 ? QuoteKind::kSingle : QuoteKind::kCurly;
+  return c >= 0x98 && c <= 0x9E && c != 0x9A && c != 0x9B ? 3 : 0;
+}
+
+// "curly", "single", "angle".
+std::string_view quote_kind(QuoteKind kind) {
+  return kind == QuoteKind::kSingle ? "single" : kind == QuoteKind::kAngle ? "angle" : "curly";
 }
 
 // Characters that look like a space, a sign or a digit, as word processors,
@@ -293,16 +317,22 @@ Reason explain_number(const char* text, const char* end, const Reading& reading,
 // it, with a key after it?
 bool closed_by_other_quote(const char* name, const char* end, Words& words, const char*& at) {
   for (const char* p = name; p != end; ++p) {
-    bool single = false;
-    const std::size_t length = other_quote_length(p, end, single);
-    if (length == 0) continue;
+    QuoteKind kind;
+    const std::size_t length = other_quote_length(p, end, kind);
+    if (length == 0) {
+      // Past the rest of a character, so that no part of it is taken for a quote.
+      const std::size_t character = utf8::character_length(p, end);
+      if (utf8::well_formed(p, character)) p += character - 1;
+      continue;
+    }
     bool key_follows = false;
     const char* const after = skip_space(p + length, end);
     for_each_key_with_equals(
         after, end, [&](int, const char* key) { key_follows = key_follows || key == after; });
     if (!key_follows) continue;
     at = p;
-    words << "the name ends with " << (single ? "a single quote (" : "a curly quote (");
+    words << "the name ends with " << (kind == QuoteKind::kAngle ? "an " : "a ") << quote_kind(kind)
+          << " quote (";
     if (length == 1 && *p != '\'') {
       words.byte_at(p, end);
     } else {
@@ -474,11 +504,11 @@ bool explain_unquoted(const char* text, std::size_t length, std::size_t first, R
   const char* const p = text + first;
   const int distinct = distinct_keys(p, end);
   offset = first;
-  bool single = false;
-  const std::size_t quote = other_quote_length(p, end, single);
+  QuoteKind kind;
+  const std::size_t quote = other_quote_length(p, end, kind);
   if (quote != 0 && distinct >= 1) {
-    reason = single ? Reason::kSingleQuotes : Reason::kCurlyQuotes;
-    words << "the name is in " << (single ? "single" : "curly")
+    reason = kind == QuoteKind::kSingle ? Reason::kSingleQuotes : Reason::kCurlyQuotes;
+    words << "the name is in " << quote_kind(kind)
           << " quotes, but a camera line's name is in straight double quotes (\"name\")";
     return true;
   }

@@ -362,6 +362,21 @@ const Row kRows[] = {
       at(6, 7, Reason::kLookalike,
          "x= has no number that brivel reads: it starts with a zero-width space (U+200B), and "
          "only spaces, tabs and line ends may stand between = and the number")}},
+    {"angle quotes, and a dash that is no curly quote",
+     "\xC2\xAB"
+     "gate\xC2\xBB x=1 y=2\n\"gate\xC2\xBB x=1 y=2\n\"gate\xBB x=1 y=2\n\"gate "
+     "\xE2\x80\x94 x=1 y=2\n",
+     kBoth,
+     {at(1, 1, Reason::kCurlyQuotes,
+         "the name is in angle quotes, but a camera line's name is in straight double quotes "
+         "(\"name\")"),
+      at(2, 6, Reason::kCurlyClosingQuote,
+         "the name ends with an angle quote (\xC2\xBB), but it must end with a straight double "
+         "quote (\")"),
+      at(3, 6, Reason::kCurlyClosingQuote,
+         "the name ends with an angle quote (the byte 0xBB), but it must end with a straight "
+         "double quote (\")"),
+      {4, 16, 18, Reason::kNoClosingQuote, "the closing quote of the name is missing", "", 0}}},
     {"columns count characters: a UTF-8 sequence is one",
      "\"caf\xC3\xA9\" x=1 y=2 pitch=3\n",
      kBoth,
