@@ -97,6 +97,10 @@ std::string_view reason_code(Reason reason) {
       return "decimal-point";
     case Reason::kHexNumber:
       return "hex-number";
+    case Reason::kExponent:
+      return "exponent";
+    case Reason::kDigitGrouping:
+      return "digit-grouping";
     case Reason::kNoNumber:
       return "no-number";
     case Reason::kSignWithoutDigits:

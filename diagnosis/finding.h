@@ -33,6 +33,8 @@ enum class Reason {
   kUnexpected,         // anything else where a key belongs
   kDecimalPoint,       // x=1.5, or x=1,5
   kHexNumber,          // x=0x10
+  kExponent,           // x=1e3
+  kDigitGrouping,      // x=1'024
   kNoNumber,           // x= y=2
   kSignWithoutDigits,  // x=- y=2
   kSpaceAfterSign,     // x=- 5

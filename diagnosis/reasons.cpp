@@ -180,6 +180,52 @@ Words& name_lookalike(Words& words, const LookalikeCharacter& c, const char* p) 
   return words << " (U+" << std::string_view(code, 4) << ")";
 }
 
+// What a number at `p`, right after its digits, was still meant to hold that
+// brivel does not read: an exponent (1e3, 7E+1), or groups of three digits
+// after a separator of thousands (1'024, 1_024, 1 024 with a no-break or thin
+// space, 1’024). Its length, 0 if none; `exponent` tells which.
+std::size_t number_tail(const char* p, const char* end, bool& exponent) {
+  exponent = p != end && (*p == 'e' || *p == 'E');
+  if (exponent) {
+    const char* digits = p + 1;
+    if (digits != end && (*digits == '+' || *digits == '-')) ++digits;
+    const char* q = digits;
+    while (q != end && is_digit(*q)) ++q;
+    return q == digits ? 0 : static_cast<std::size_t>(q - p);
+  }
+  const char* q = p;
+  for (;;) {
+    std::size_t separator = 0;
+    if (q != end && (*q == '\'' || *q == '_')) {
+      separator = 1;
+    } else if (q != end) {
+      const std::size_t length = utf8::character_length(q, end);
+      const std::string_view c(q, length);
+      if (c == "\xC2\xA0" || c == "\xE2\x80\xAF" || c == "\xE2\x80\x89" || c == "\xE2\x80\x99") {
+        separator = length;
+      }
+    }
+    const char* const group = q + separator;
+    if (separator == 0 || end - group < 3 || !is_digit(group[0]) || !is_digit(group[1]) ||
+        !is_digit(group[2]) || (end - group > 3 && is_digit(group[3]))) {
+      break;
+    }
+    q = group + 3;
+  }
+  return static_cast<std::size_t>(q - p);
+}
+
+// The number that ends at `p` (its sign and digits) and goes on for `tail`
+// bytes, as the line writes it, where it is short.
+Words& number_as_written(Words& words, const char* text, const char* p, std::size_t tail,
+                         std::int64_t value) {
+  const char* start = p;
+  while (start != text && is_digit(start[-1])) --start;
+  if (start != text && (start[-1] == '-' || start[-1] == '+')) --start;
+  if (p - start > 24 || tail > 32) return words << value;
+  return words << std::string_view(start, static_cast<std::size_t>(p - start) + tail);
+}
+
 // A number read as 0 that was meant as hexadecimal: "x1F" at `p`, right after
 // a run of zeros that starts the number. The number as written, its sign, its
 // zeros, x and (at most eight of) its digits, or nothing.
@@ -221,6 +267,16 @@ Reason explain_key(const char* text, const char* end, const Reading& reading, Wo
     last_item(words << (*p == '.' ? "a decimal point after " : "a decimal comma after "), reading)
         << ": numbers are whole, and the line is read no further";
     return Reason::kDecimalPoint;
+  }
+  bool exponent = false;
+  if (const std::size_t tail = after_number ? number_tail(p, end, exponent) : 0; tail != 0) {
+    const std::string_view number_key = wanted_key(reading.items - 2);
+    const std::int32_t value = item_value(reading.record, reading.items);
+    number_as_written(words << number_key << "=", text, p, tail, value)
+        << (exponent ? " has an exponent, but numbers are whole and written without one: "
+                     : " groups its digits, but numbers are written without separators: ")
+        << number_key << " reads as " << value << ", and the line is read no further";
+    return exponent ? Reason::kExponent : Reason::kDigitGrouping;
   }
   const char* const token_end = skip_letters(p, end);
   const std::string_view token(p, static_cast<std::size_t>(token_end - p));
@@ -554,6 +610,10 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
   if ((*p == '.' || *p == ',') && end - p >= 2 && is_digit(p[1])) {
     const char* fraction_end = p + 1;
     while (fraction_end != end && is_digit(*fraction_end) && fraction_end - p < 10) ++fraction_end;
+    // fov=75.0 is read as meant.
+    const char* zeros = p + 1;
+    while (zeros != end && *zeros == '0') ++zeros;
+    if (zeros == end || !is_digit(*zeros)) return false;
     // The number as the line writes it (its value may differ: beyond 32 bits,
     // or with leading zeros), where it is short.
     const char* start = p;
@@ -574,6 +634,15 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
     words << "fov=" << hex
           << " is a hexadecimal number, but numbers are decimal: the camera gets fov 0";
     reason = Reason::kFovHex;
+    return true;
+  }
+  bool exponent = false;
+  if (const std::size_t tail = number_tail(p, end, exponent); tail != 0) {
+    number_as_written(words << "fov=", text, p, tail, fov)
+        << (exponent ? " has an exponent, but numbers are whole and written without one: "
+                     : " groups its digits, but numbers are written without separators: ")
+        << "the camera gets fov " << fov;
+    reason = exponent ? Reason::kExponent : Reason::kDigitGrouping;
     return true;
   }
   return false;

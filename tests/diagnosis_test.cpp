@@ -377,6 +377,25 @@ const Row kRows[] = {
          "the name ends with an angle quote (the byte 0xBB), but it must end with a straight "
          "double quote (\")"),
       {4, 16, 18, Reason::kNoClosingQuote, "the closing quote of the name is missing", "", 0}}},
+    {"an exponent, or digits grouped by thousands, which cut the number short",
+     kCamera + " fov=1e2\n" + kCamera +
+         " fov=1'024\n\"a\" x=1\xC2\xA0"
+         "024 y=2\n\"a\" x=-2E+3\n" +
+         kCamera + " fov=75.0\n",
+     kBoth,
+     {at(1, 43, Reason::kExponent,
+         "fov=1e2 has an exponent, but numbers are whole and written without one: the camera "
+         "gets fov 1"),
+      at(2, 43, Reason::kDigitGrouping,
+         "fov=1'024 groups its digits, but numbers are written without separators: the camera "
+         "gets fov 1"),
+      at(3, 8, Reason::kDigitGrouping,
+         "x=1\xC2\xA0"
+         "024 groups its digits, but numbers are written without separators: x "
+         "reads as 1, and the line is read no further"),
+      at(4, 9, Reason::kExponent,
+         "x=-2E+3 has an exponent, but numbers are whole and written without one: x reads as -2, "
+         "and the line is read no further")}},
     {"columns count characters: a UTF-8 sequence is one",
      "\"caf\xC3\xA9\" x=1 y=2 pitch=3\n",
      kBoth,
