@@ -552,6 +552,33 @@ int distinct_keys(const char* p, const char* end) {
   return distinct;
 }
 
+// Where a line names x, y and z, each followed by ':' (after its closing
+// quote, if quoted, and any whitespace) and a number: the first of them.
+// Otherwise null.
+const char* first_key_with_colon(const char* from, const char* end) {
+  unsigned keys = 0;
+  const char* first = nullptr;
+  for (const char* p = from; p != end;) {
+    if (!is_letter(*p)) {
+      ++p;
+      continue;
+    }
+    const char* const word_end = skip_letters(p, end);
+    const int k = key_index({p, static_cast<std::size_t>(word_end - p)});
+    const char* after = word_end;
+    if (after != end && (*after == '"' || *after == '\'')) ++after;
+    after = skip_space(after, end);
+    const char* number = after != end && *after == ':' ? skip_space(after + 1, end) : end;
+    if (number != end && (*number == '-' || *number == '+')) ++number;
+    if (k >= 0 && k <= 2 && number != end && is_digit(*number)) {
+      keys |= 1u << k;
+      if (first == nullptr) first = p;
+    }
+    p = word_end;
+  }
+  return keys == 7 ? first : nullptr;
+}
+
 }  // namespace
 
 bool explain_unquoted(const char* text, std::size_t length, std::size_t first, Reason& reason,
@@ -568,7 +595,17 @@ bool explain_unquoted(const char* text, std::size_t length, std::size_t first, R
           << " quotes, but a camera line's name is in straight double quotes (\"name\")";
     return true;
   }
-  if (distinct < 2) return false;
+  if (distinct < 2) {
+    // A camera written as JSON or YAML write one: {"x": 10, "y": -4, ...}.
+    const char* const colon_key = first_key_with_colon(p, end);
+    if (colon_key == nullptr) return false;
+    reason = Reason::kKeyWithoutEquals;
+    offset = static_cast<std::size_t>(colon_key - text);
+    words << "this line holds a camera with ':' after its keys, as JSON or YAML write one, "
+             "but brivel reads only lines such as \"name\" x=10 y=-4 z=96 pitch=0 yaw=180 "
+             "roll=0 fov=75";
+    return true;
+  }
   reason = Reason::kNoQuotes;
   if (std::memchr(p, '"', static_cast<std::size_t>(end - p)) == nullptr) {
     words << "no name in double quotes: a camera line starts with one (\"name\" x=...)";

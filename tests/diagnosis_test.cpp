@@ -396,6 +396,16 @@ const Row kRows[] = {
       at(4, 9, Reason::kExponent,
          "x=-2E+3 has an exponent, but numbers are whole and written without one: x reads as -2, "
          "and the line is read no further")}},
+    {"a camera written as JSON or YAML write one, and a legend that is none",
+     "{\"name\": \"gate\", \"x\": 10, \"y\": -4, \"z\": 96, \"fov\": 75}\n"
+     "gate: {x: 10, y: -4, z: 96}\nAxes: x: east, y: north, z: up\n",
+     kBoth,
+     {at(1, 19, Reason::kKeyWithoutEquals,
+         "this line holds a camera with ':' after its keys, as JSON or YAML write one, but brivel "
+         "reads only lines such as \"name\" x=10 y=-4 z=96 pitch=0 yaw=180 roll=0 fov=75"),
+      at(2, 8, Reason::kKeyWithoutEquals,
+         "this line holds a camera with ':' after its keys, as JSON or YAML write one, but brivel "
+         "reads only lines such as \"name\" x=10 y=-4 z=96 pitch=0 yaw=180 roll=0 fov=75")}},
     {"columns count characters: a UTF-8 sequence is one",
      "\"caf\xC3\xA9\" x=1 y=2 pitch=3\n",
      kBoth,
