@@ -77,6 +77,8 @@ std::string_view reason_code(Reason reason) {
       return "curly-closing-quote";
     case Reason::kNulInName:
       return "nul-in-name";
+    case Reason::kQuoteInName:
+      return "quote-in-name";
     case Reason::kNul:
       return "nul";
     case Reason::kMissingKey:
@@ -103,6 +105,8 @@ std::string_view reason_code(Reason reason) {
       return "digit-grouping";
     case Reason::kNoNumber:
       return "no-number";
+    case Reason::kQuotedNumber:
+      return "quoted-number";
     case Reason::kSignWithoutDigits:
       return "sign-without-digits";
     case Reason::kSpaceAfterSign:

@@ -23,6 +23,7 @@ enum class Reason {
   kNoClosingQuote,     // the name runs to the end of the line
   kCurlyClosingQuote,  // "gate” x=...
   kNulInName,          // a NUL byte ends the line inside the name
+  kQuoteInName,        // "gate \"north\"" x=...
   kNul,                // a NUL byte ends the line's text after the name, or before it
   kMissingKey,         // z is missing after y=200
   kKeysOutOfOrder,     // y= where x= belongs, and x= comes later
@@ -36,6 +37,7 @@ enum class Reason {
   kExponent,           // x=1e3
   kDigitGrouping,      // x=1'024
   kNoNumber,           // x= y=2
+  kQuotedNumber,       // x="10"
   kSignWithoutDigits,  // x=- y=2
   kSpaceAfterSign,     // x=- 5
   kTwoSigns,           // x=--5

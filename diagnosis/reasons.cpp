@@ -84,7 +84,7 @@ std::size_t other_quote_length(const char* p, const char* end, QuoteKind& kind) 
       kind = QuoteKind::kAngle;
       return 1;
     }
-    return (length == 1 && b >= 0x91 && b <= 0x94) || b == 0x84 ? 1 : 0;
+    return length == 1 && ((b >= 0x91 && b <= 0x94) || b == 0x84) ? 1 : 0;
   }
   const auto c = length > 1 ? static_cast<unsigned char>(p[length - 1]) : 0;
   // « » in UTF-8: C2 AB, C2 BB.
@@ -115,13 +115,21 @@ enum class Lookalike { kNone, kSpace, kMinus, kPlus, kDigit };
 struct LookalikeCharacter {
   Lookalike kind;
   std::string_view name;  // "a no-break space"
-  char32_t code;
-  std::size_t length;  // in bytes
+  char32_t code;          // 0 for a byte of Windows-1252 text
+  std::size_t length;     // in bytes
 };
 
 LookalikeCharacter lookalike(const char* p, const char* end) {
   const std::size_t length = utf8::character_length(p, end);
-  if (!utf8::well_formed(p, length) || length > 3) return {Lookalike::kNone, {}, 0, 1};
+  if (!utf8::well_formed(p, length)) {
+    // Windows-1252 ("ANSI") text.
+    const auto b = static_cast<unsigned char>(*p);
+    if (length == 1 && b == 0xA0) return {Lookalike::kSpace, "a no-break space", 0, 1};
+    if (length == 1 && b == 0x96) return {Lookalike::kMinus, "an en dash", 0, 1};
+    if (length == 1 && b == 0x97) return {Lookalike::kMinus, "an em dash", 0, 1};
+    return {Lookalike::kNone, {}, 0, 1};
+  }
+  if (length > 3) return {Lookalike::kNone, {}, 0, length};
   const auto b = [p](std::size_t i) {
     return static_cast<char32_t>(static_cast<unsigned char>(p[i]));
   };
@@ -176,6 +184,11 @@ Words& name_lookalike(Words& words, const LookalikeCharacter& c, const char* p) 
   const char code[] = {kHex[c.code >> 12 & 15], kHex[c.code >> 8 & 15], kHex[c.code >> 4 & 15],
                        kHex[c.code & 15]};
   words << c.name;
+  if (c.code == 0) {
+    const auto b = static_cast<unsigned char>(*p);
+    const char byte[] = {kHex[b >> 4], kHex[b & 15]};
+    return words << " (the byte 0x" << std::string_view(byte, 2) << " of Windows-1252 text)";
+  }
   if (c.kind != Lookalike::kSpace) words << " \"" << std::string_view(p, c.length) << "\"";
   return words << " (U+" << std::string_view(code, 4) << ")";
 }
@@ -253,6 +266,21 @@ Reason explain_key(const char* text, const char* end, const Reading& reading, Wo
     last_item(words << "a NUL byte ends the line's text here, where " << key << "= should follow ",
               reading);
     return Reason::kNul;
+  }
+  if (reading.items == 1) {
+    // A name that was to hold a double quote, escaped (\") or doubled (""),
+    // ends at it.
+    const char* quote = p;
+    while (quote != text && is_space(quote[-1])) --quote;
+    --quote;
+    const bool escaped = quote - text >= 2 && quote[-1] == '\\' &&
+                         std::memchr(p, '"', static_cast<std::size_t>(end - p)) != nullptr;
+    if ((*p == '"' && quote + 1 == p) || escaped) {
+      words << "the name ends at this double quote, but the line goes on as if it did not: a "
+               "name holds no double quote, escaped (\\\") or doubled (\"\")";
+      offset = static_cast<std::size_t>(quote - text);
+      return Reason::kQuoteInName;
+    }
   }
   const bool after_number = reading.items >= 2 && p > text && is_digit(p[-1]);
   if (const std::string_view hex = after_number ? hex_number(text, p, end) : ""; !hex.empty()) {
@@ -348,6 +376,14 @@ Reason explain_number(const char* text, const char* end, const Reading& reading,
   if (sign) {
     words << "the sign of " << key << " has no digits after it";
     return Reason::kSignWithoutDigits;
+  }
+  if (p != end && (*p == '"' || *p == '\'')) {
+    const char* digit = p + 1;
+    if (digit != end && (*digit == '-' || *digit == '+')) ++digit;
+    if (digit != end && is_digit(*digit)) {
+      words << "the number of " << key << " stands in quotes, but numbers are written without them";
+      return Reason::kQuotedNumber;
+    }
   }
   if (const LookalikeCharacter c = p != end ? lookalike(p, end) : LookalikeCharacter{};
       c.kind != Lookalike::kNone) {

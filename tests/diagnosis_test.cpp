@@ -343,6 +343,7 @@ const Row kRows[] = {
          kCamera +
          " fov=\xE2\x80\x93"
          "75\n\"a\" x=\xE2\x80\x8B"
+         "1\n\"a\" x=\x96"
          "1\n",
      kBoth,
      {at(1, 11, Reason::kLookalike,
@@ -361,7 +362,10 @@ const Row kRows[] = {
          "(U+2013), and a number's sign is - or +, so the camera gets fov 90"),
       at(6, 7, Reason::kLookalike,
          "x= has no number that brivel reads: it starts with a zero-width space (U+200B), and "
-         "only spaces, tabs and line ends may stand between = and the number")}},
+         "only spaces, tabs and line ends may stand between = and the number"),
+      at(7, 7, Reason::kLookalike,
+         "x= has no number that brivel reads: it starts with an en dash (the byte 0x96 of "
+         "Windows-1252 text), and a number's sign is - or +")}},
     {"angle quotes, and a dash that is no curly quote",
      "\xC2\xAB"
      "gate\xC2\xBB x=1 y=2\n\"gate\xC2\xBB x=1 y=2\n\"gate\xBB x=1 y=2\n\"gate "
@@ -406,6 +410,20 @@ const Row kRows[] = {
       at(2, 8, Reason::kKeyWithoutEquals,
          "this line holds a camera with ':' after its keys, as JSON or YAML write one, but brivel "
          "reads only lines such as \"name\" x=10 y=-4 z=96 pitch=0 yaw=180 roll=0 fov=75")}},
+    {"a double quote inside a name, or around a number",
+     "\"gate \\\"north\\\"\" x=1\n\"gate \"\"north\"\"\" x=1\n\"gate\\\" y=1\n\"a\" x=\"10\" "
+     "y=\"2\"\n\"gate\" \"north\" x=1\n",
+     kBoth,
+     {at(1, 8, Reason::kQuoteInName,
+         "the name ends at this double quote, but the line goes on as if it did not: a name holds "
+         "no double quote, escaped (\\\") or doubled (\"\")"),
+      at(2, 7, Reason::kQuoteInName,
+         "the name ends at this double quote, but the line goes on as if it did not: a name holds "
+         "no double quote, escaped (\\\") or doubled (\"\")"),
+      at(3, 9, Reason::kMissingKey, "x is missing after the name"),
+      at(4, 7, Reason::kQuotedNumber,
+         "the number of x stands in quotes, but numbers are written without them"),
+      at(5, 8, Reason::kUnexpected, "x= was expected after the name, not a double quote")}},
     {"columns count characters: a UTF-8 sequence is one",
      "\"caf\xC3\xA9\" x=1 y=2 pitch=3\n",
      kBoth,
