@@ -165,6 +165,8 @@ class Formats(unittest.TestCase):
             ("UTF-16", (CAMERA.decode() + "\r\n").encode("utf-16"), b"utf16"),
             ("a UTF-8 byte-order mark", b"\xef\xbb\xbf" + CAMERA + b"\n", b"utf8-byte-order-mark"),
             ("binary data", b"\x7fELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\n" + CAMERA + b'\n"a" x\n', b"binary"),
+            # Brivel gives the first camera only, whatever the length of the list.
+            ("carriage returns alone as line ends", (CAMERA + b" fov=7\r") * 60, b"joined-camera"),
         ]
         for label, data, code in cases:
             with self.subTest(label):
