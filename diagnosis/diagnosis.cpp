@@ -236,7 +236,7 @@ void Diagnosis::camera_piece(const char* text, std::size_t length, int items,
     report(Reason::kDefaultFov, text, length, offset);
   }
   words_.clear();
-  if (explain_joined_camera(text, length, reading_.stop.offset, words_, offset)) {
+  if (explain_joined_camera(text, length, reading_.stop.offset, false, words_, offset)) {
     report(Reason::kJoinedCamera, text, length, offset);
   }
 }
@@ -253,11 +253,18 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   const bool comment = first < end && is_comment(text, end, first);
   // A comment is text, whatever bytes it holds (the escape sequences of colours, say).
   if (input_is_no_text(text, length, !comment && input_offset_ < kBinaryLookout)) return;
-  if (comment) return;
 
   words_.clear();
   Reason reason;
   std::size_t offset = 0;
+  // Lines ended by a carriage return alone read as one: whatever the first
+  // of them is, the cameras after it are what is lost.
+  if (first < end && explain_joined_camera(text, end, first, true, words_, offset)) {
+    if (input_is_no_text(text, length, true)) return;
+    report(Reason::kJoinedCamera, text, length, offset);
+    return;
+  }
+  if (comment) return;
   const Reading* near_miss = nullptr;
   // Nothing before a NUL byte was meant as a camera line; what follows it may have been.
   const auto past_nul = [&] {

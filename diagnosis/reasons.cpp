@@ -721,23 +721,26 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
   return false;
 }
 
-bool explain_joined_camera(const char* text, std::size_t length, std::size_t from, Words& words,
-                           std::size_t& offset) {
+bool explain_joined_camera(const char* text, std::size_t length, std::size_t from,
+                           bool after_carriage_return, Words& words, std::size_t& offset) {
   const char* const end = text + length;
-  for (const char* p = text + from; p != end; ++p) {
+  // (The rules skip whitespace before a key, a carriage return too.)
+  const char* gap = text + from;
+  while (gap != text && is_space(gap[-1])) --gap;
+  const auto* const carriage_return =
+      static_cast<const char*>(std::memchr(gap, '\r', static_cast<std::size_t>(end - gap)));
+  if (after_carriage_return && carriage_return == nullptr) return false;
+  for (const char* p = after_carriage_return ? carriage_return + 1 : text + from; p != end; ++p) {
     if (*p != '"') continue;
     Reading next;
     read_by_the_rules(p, static_cast<std::size_t>(end - p), next);
     if (next.items < 7) continue;
     offset = static_cast<std::size_t>(p - text);
-    // (The rules skip whitespace before a key, a carriage return too.)
-    const char* gap = text + from;
-    while (gap != text && is_space(gap[-1])) --gap;
-    if (std::memchr(gap, '\r', static_cast<std::size_t>(p - gap)) != nullptr) {
-      words << "a carriage return with no line feed after it ends the camera line before this "
-               "one, as in lists saved with the line ends of old Macs: brivel ends lines at line "
-               "feeds only and reads one camera a line, so this camera and any after it on the "
-               "line are lost";
+    if (carriage_return != nullptr && carriage_return < p) {
+      words << "a carriage return with no line feed after it ends the line before this camera "
+               "line, as in lists saved with the line ends of old Macs: brivel ends lines at line "
+               "feeds only, so this camera and any after it are read as part of that line, and "
+               "lost";
     } else {
       words << "a second camera line starts here, on the line of the camera before it: brivel "
                "reads one camera a line and ignores the rest of the line, so this camera is lost";

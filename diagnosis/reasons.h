@@ -76,12 +76,14 @@ bool explain_text_past_nul(const char* text, std::size_t length, std::size_t nul
 bool explain_fov(const char* text, std::size_t length, const Reading& reading, Reason& reason,
                  Words& words, std::size_t& offset);
 
-// For a camera line: whether a whole camera line follows on the same line,
-// in the text that brivel ignores from `from` on (past the last item read),
-// as where lines are joined or end in a carriage return alone. Sets `offset`
-// to its quote.
-bool explain_joined_camera(const char* text, std::size_t length, std::size_t from, Words& words,
-                           std::size_t& offset);
+// Whether a whole camera line follows in `text` from `from` on, which
+// brivel never reads: on a camera line, past its last item (lines joined, or
+// ended by a carriage return alone); on any line, with
+// `after_carriage_return`, only after a carriage return that no line feed
+// follows (the line ends of old Macs, which make a whole list one line).
+// Sets `offset` to its quote.
+bool explain_joined_camera(const char* text, std::size_t length, std::size_t from,
+                           bool after_carriage_return, Words& words, std::size_t& offset);
 
 // For a camera line that the matcher read `items` (7 or 8) of, into `record`:
 // the first of its numbers beyond the range of 32 bits, which the rules

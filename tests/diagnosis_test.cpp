@@ -110,6 +110,11 @@ const char* const kBinaryWords =
     "holds; no more lines are explained";
 const std::string kHead = "\"cut\" x=1 y=-2 z=3 pitch=4 yaw=5 roll=6 fov=";
 
+const char* const kCarriageReturnWords =
+    "a carriage return with no line feed after it ends the line before this camera line, as in "
+    "lists saved with the line ends of old Macs: brivel ends lines at line feeds only, so this "
+    "camera and any after it are read as part of that line, and lost";
+
 Got at(std::size_t line, std::size_t column, Reason reason, std::string words) {
   return {line, column, column, reason, std::move(words), "", 0};
 }
@@ -324,17 +329,17 @@ const Row kRows[] = {
          "fov=00x5A is a hexadecimal number, but numbers are decimal: the camera gets fov 0")}},
     {"camera lines joined on one line, or ended by a carriage return alone",
      kCamera + " fov=7 " + kCamera + "\n" + kCamera + "\r" + kCamera + " fov=7\r\n" + kCamera +
-         " fov=7 // \"b\" x=1 is the old gate\n",
+         " fov=7 // \"b\" x=1 is the old gate\n# list 3\r" + kCamera + "\r\n\"b\" x=1\r" + kCamera +
+         "\r\n",
      kBoth,
      {at(1, 44, Reason::kJoinedCamera,
          "a second camera line starts here, on the line of the camera before it: brivel reads one "
          "camera a line and ignores the rest of the line, so this camera is lost"),
       at(2, 38, Reason::kDefaultFov,
          "fov= was expected after roll=6, not a double quote, so the camera gets fov 90"),
-      at(2, 38, Reason::kJoinedCamera,
-         "a carriage return with no line feed after it ends the camera line before this one, as "
-         "in lists saved with the line ends of old Macs: brivel ends lines at line feeds only and "
-         "reads one camera a line, so this camera and any after it on the line are lost")}},
+      at(2, 38, Reason::kJoinedCamera, kCarriageReturnWords),
+      at(4, 10, Reason::kJoinedCamera, kCarriageReturnWords),
+      at(5, 9, Reason::kJoinedCamera, kCarriageReturnWords)}},
     {"spaces, signs and digits of other kinds, which brivel reads as none",
      "\"a\" x=1 y=\xE2\x88\x92"
      "2\n\"a\" x=\xEF\xBC\x91\n\"a\" x=\xC2\xA0"
