@@ -258,8 +258,11 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   Reason reason;
   std::size_t offset = 0;
   // Lines ended by a carriage return alone read as one: whatever the first
-  // of them is, the cameras after it are what is lost.
-  if (first < end && explain_joined_camera(text, end, first, true, words_, offset)) {
+  // of them is, the cameras after it are what is lost. (The byte-order mark
+  // before the first is told of as well, below.)
+  const bool byte_order_mark_line = byte_order_mark && first < end && text[first] == '"';
+  if (!byte_order_mark_line && first < end &&
+      explain_joined_camera(text, end, first, true, words_, offset)) {
     if (input_is_no_text(text, length, true)) return;
     report(Reason::kJoinedCamera, text, length, offset);
     return;
@@ -301,6 +304,10 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   }
   if (input_is_no_text(text, length, true)) return;
   report(reason, text, length, offset, near_miss);
+  words_.clear();
+  if (byte_order_mark_line && explain_joined_camera(text, end, first, true, words_, offset)) {
+    report(Reason::kJoinedCamera, text, length, offset);
+  }
 }
 
 bool Diagnosis::input_is_no_text(const char* text, std::size_t length, bool look_for_binary) {
