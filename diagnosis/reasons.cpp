@@ -193,6 +193,66 @@ Words& name_lookalike(Words& words, const LookalikeCharacter& c, const char* p) 
   return words << " (U+" << std::string_view(code, 4) << ")";
 }
 
+// A letter of another script that looks like a Latin one of the keys (the
+// Cyrillic у of a Russian keyboard for y, say), or a full-width letter: the
+// Latin letter, and the script's name; 0 if none.
+char latin_lookalike(const char* p, const char* end, std::size_t& length,
+                     std::string_view& script) {
+  length = utf8::character_length(p, end);
+  if (!utf8::well_formed(p, length) || length > 3) return 0;
+  const auto b = [p](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(p[i]));
+  };
+  const char32_t c = length == 2 ? (b(0) & 0x1F) << 6 | (b(1) & 0x3F)
+                                 : (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F);
+  if (c >= 0xFF41 && c <= 0xFF5A) {
+    script = "full-width";
+    return static_cast<char>('a' + (c - 0xFF41));
+  }
+  static constexpr struct {
+    char32_t code;
+    char latin;
+  } kCyrillic[] = {{0x0430, 'a'}, {0x0441, 'c'}, {0x04BB, 'h'}, {0x0456, 'i'},
+                   {0x043E, 'o'}, {0x0440, 'p'}, {0x0445, 'x'}, {0x0443, 'y'}},
+    kGreek[] = {{0x03B1, 'a'}, {0x03B9, 'i'}, {0x03BF, 'o'}, {0x03C1, 'p'}, {0x03BD, 'v'}};
+  for (const auto& l : kCyrillic) {
+    if (l.code != c) continue;
+    script = "Cyrillic";
+    return l.latin;
+  }
+  for (const auto& l : kGreek) {
+    if (l.code != c) continue;
+    script = "Greek";
+    return l.latin;
+  }
+  return 0;
+}
+
+// Whether the word at `p` spells `key` once its lookalike letters are read
+// as Latin ones, with at least one such letter: the first of them in
+// `glyph`, its Latin letter in `latin` and its script in `script`.
+bool key_with_lookalike_letter(const char* p, const char* end, std::string_view key,
+                               std::string_view& glyph, char& latin, std::string_view& script) {
+  char spelt[8];
+  std::size_t letters = 0;
+  glyph = {};
+  while (p != end && letters < sizeof spelt) {
+    std::size_t length = 1;
+    char letter = is_letter(*p) ? lower(*p) : 0;
+    std::string_view its_script;
+    if (letter == 0) letter = latin_lookalike(p, end, length, its_script);
+    if (letter == 0) break;
+    if (length > 1 && glyph.empty()) {
+      glyph = {p, length};
+      latin = letter;
+      script = its_script;
+    }
+    spelt[letters++] = letter;
+    p += length;
+  }
+  return !glyph.empty() && std::string_view(spelt, letters) == key;
+}
+
 // What a number at `p`, right after its digits, was still meant to hold that
 // brivel does not read: an exponent (1e3, 7E+1), or groups of three digits
 // after a separator of thousands (1'024, 1_024, 1 024 with a no-break or thin
@@ -305,6 +365,16 @@ Reason explain_key(const char* text, const char* end, const Reading& reading, Wo
                      : " groups its digits, but numbers are written without separators: ")
         << number_key << " reads as " << value << ", and the line is read no further";
     return exponent ? Reason::kExponent : Reason::kDigitGrouping;
+  }
+  std::string_view glyph;
+  std::string_view script;
+  char latin = 0;
+  if (key_with_lookalike_letter(p, end, key, glyph, latin, script)) {
+    words << key << " is written with " << (script == "full-width" ? "a " : "the ") << script
+          << " letter \"" << glyph << "\" where the Latin " << std::string_view(&latin, 1)
+          << " belongs";
+    offset = static_cast<std::size_t>(glyph.data() - text);
+    return Reason::kLookalike;
   }
   const char* const token_end = skip_letters(p, end);
   const std::string_view token(p, static_cast<std::size_t>(token_end - p));
