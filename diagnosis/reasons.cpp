@@ -801,6 +801,14 @@ bool explain_joined_camera(const char* text, std::size_t length, std::size_t fro
       static_cast<const char*>(std::memchr(gap, '\r', static_cast<std::size_t>(end - gap)));
   if (after_carriage_return && carriage_return == nullptr) return false;
   for (const char* p = after_carriage_return ? carriage_return + 1 : text + from; p != end; ++p) {
+    // A camera in a comment after the last item is none that was meant: the
+    // comment runs to the carriage return, if any.
+    const bool on_the_line = carriage_return == nullptr || p < carriage_return;
+    if (on_the_line && (*p == '#' || *p == ';' || (*p == '/' && end - p >= 2 && p[1] == '/'))) {
+      if (carriage_return == nullptr) return false;
+      p = carriage_return;
+      continue;
+    }
     if (*p != '"') continue;
     Reading next;
     read_by_the_rules(p, static_cast<std::size_t>(end - p), next);

@@ -329,8 +329,8 @@ const Row kRows[] = {
          "fov=00x5A is a hexadecimal number, but numbers are decimal: the camera gets fov 0")}},
     {"camera lines joined on one line, or ended by a carriage return alone",
      kCamera + " fov=7 " + kCamera + "\n" + kCamera + "\r" + kCamera + " fov=7\r\n" + kCamera +
-         " fov=7 // \"b\" x=1 is the old gate\n# list 3\r" + kCamera + "\r\n\"b\" x=1\r" + kCamera +
-         "\r\n",
+         " fov=7 // \"b\" x=1 y=2 z=3 pitch=4 yaw=5 roll=6\n# list 3\r" + kCamera +
+         "\r\n\"b\" x=1 // \"c\" x=1\r" + kCamera + "\r\n",
      kBoth,
      {at(1, 44, Reason::kJoinedCamera,
          "a second camera line starts here, on the line of the camera before it: brivel reads one "
@@ -339,7 +339,7 @@ const Row kRows[] = {
          "fov= was expected after roll=6, not a double quote, so the camera gets fov 90"),
       at(2, 38, Reason::kJoinedCamera, kCarriageReturnWords),
       at(4, 10, Reason::kJoinedCamera, kCarriageReturnWords),
-      at(5, 9, Reason::kJoinedCamera, kCarriageReturnWords)}},
+      at(5, 20, Reason::kJoinedCamera, kCarriageReturnWords)}},
     {"spaces, signs and digits of other kinds, which brivel reads as none",
      "\"a\" x=1 y=\xE2\x88\x92"
      "2\n\"a\" x=\xEF\xBC\x91\n\"a\" x=\xC2\xA0"
