@@ -68,4 +68,14 @@ inline bool well_formed(const char* p, std::size_t length) {
   return length >= 2 && length == static_cast<std::size_t>(continuations(*p)) + 1;
 }
 
+// The code point of the well-formed character of `length` bytes at `p`.
+inline char32_t code_point(const char* p, std::size_t length) {
+  const auto byte = [p](std::size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(p[i]));
+  };
+  char32_t code = length == 1 ? byte(0) : byte(0) & (0x7Fu >> length);
+  for (std::size_t i = 1; i < length; ++i) code = code << 6 | (byte(i) & 0x3F);
+  return code;
+}
+
 }  // namespace diagnosis::utf8
