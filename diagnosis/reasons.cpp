@@ -651,6 +651,7 @@ bool explain_joined_camera(const char* text, std::size_t length, std::size_t fro
   // (The rules skip whitespace before a key, a carriage return too.)
   const char* gap = text + from;
   while (gap != text && is_space(gap[-1])) --gap;
+  if (static_cast<std::size_t>(end - gap) < kShortestCameraLine) return false;
   const auto* const carriage_return =
       static_cast<const char*>(std::memchr(gap, '\r', static_cast<std::size_t>(end - gap)));
   if (after_carriage_return && carriage_return == nullptr) return false;

@@ -76,6 +76,11 @@ bool explain_text_past_nul(const char* text, std::size_t length, std::size_t nul
 bool explain_fov(const char* text, std::size_t length, const Reading& reading, Reason& reason,
                  Words& words, std::size_t& offset);
 
+// The length of the shortest camera line the rules read,
+// "a"x=0y=0z=0pitch=0yaw=0roll=0: most comments are shorter, and need no
+// search for one.
+constexpr std::size_t kShortestCameraLine = 30;
+
 // Whether a whole camera line follows in `text` from `from` on, which
 // brivel never reads: on a camera line, past its last item (lines joined, or
 // ended by a carriage return alone); on any line, with
