@@ -263,7 +263,8 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   const bool byte_order_mark_line = byte_order_mark && first < end && text[first] == '"';
   if (!byte_order_mark_line && first + kShortestCameraLine < end &&
       explain_joined_camera(text, end, first, true, words_, offset)) {
-    if (input_is_no_text(text, length, true)) return;
+    // The line's text is a comment's as far as the first carriage return.
+    if (input_is_no_text(text, length, !comment)) return;
     report(Reason::kJoinedCamera, text, length, offset);
     return;
   }

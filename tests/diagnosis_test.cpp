@@ -561,9 +561,12 @@ const Row kRows[] = {
      kBoth,
      {at(1, 8, Reason::kBinary, kBinaryWords)}},
     {"a comment is no binary data, whatever control bytes it holds (colours)",
-     "# \x1b[1mtitle\x1b[0m \x1b[31mred\x1b[0m\n\"b\" x=1\n",
+     "# \x1b[1mtitle\x1b[0m \x1b[31mred\x1b[0m\n\"b\" x=1\n# \x1b[1mtitle\x1b[0m "
+     "\x1b[31mred\x1b[0m\r" +
+         kCamera + "\n",
      kBoth,
-     {at(2, 8, Reason::kMissingKey, "y is missing after x=1")}},
+     {at(2, 8, Reason::kMissingKey, "y is missing after x=1"),
+      at(3, 30, Reason::kJoinedCamera, kCarriageReturnWords)}},
     {"the whitespace control bytes are no binary data, four of each",
      "\"b\" x=1\t\t\t\t\v\v\v\v\f\f\f\f\r\r\r\r \n",
      kLinux,
