@@ -261,8 +261,8 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   // of them is, the cameras after it are what is lost. (The byte-order mark
   // before the first is told of as well, below.)
   const bool byte_order_mark_line = byte_order_mark && first < end && text[first] == '"';
-  if (!byte_order_mark_line && first + kShortestCameraLine < end &&
-      explain_joined_camera(text, end, first, true, words_, offset)) {
+  if (first + kShortestCameraLine < end && std::memchr(text + first, '\r', end - first) &&
+      !byte_order_mark_line && explain_joined_camera(text, end, first, true, words_, offset)) {
     // The line's text is a comment's as far as the first carriage return.
     if (input_is_no_text(text, length, !comment)) return;
     report(Reason::kJoinedCamera, text, length, offset);
