@@ -655,21 +655,12 @@ bool explain_joined_camera(const char* text, std::size_t length, std::size_t fro
   const auto* const carriage_return =
       static_cast<const char*>(std::memchr(gap, '\r', static_cast<std::size_t>(end - gap)));
   if (after_carriage_return && carriage_return == nullptr) return false;
-  for (const char* p = after_carriage_return ? carriage_return + 1 : text + from; p != end; ++p) {
-    // A camera in a comment after the last item is none that was meant: the
-    // comment runs to the carriage return, if any.
-    const bool on_the_line = carriage_return == nullptr || p < carriage_return;
-    if (on_the_line && (*p == '#' || *p == ';' || (*p == '/' && end - p >= 2 && p[1] == '/'))) {
-      if (carriage_return == nullptr) return false;
-      p = carriage_return;
-      continue;
-    }
-    if (*p != '"') continue;
+  const auto found = [&](const char* quote) {
     Reading next;
-    read_by_the_rules(p, static_cast<std::size_t>(end - p), next);
-    if (next.items < 7) continue;
-    offset = static_cast<std::size_t>(p - text);
-    if (carriage_return != nullptr && carriage_return < p) {
+    read_by_the_rules(quote, static_cast<std::size_t>(end - quote), next);
+    if (next.items < 7) return false;
+    offset = static_cast<std::size_t>(quote - text);
+    if (carriage_return != nullptr && carriage_return < quote) {
       words << "a carriage return with no line feed after it ends the line before this camera "
                "line, as in lists saved with the line ends of old Macs: brivel ends lines at line "
                "feeds only, so this camera and any after it are read as part of that line, and "
@@ -679,6 +670,21 @@ bool explain_joined_camera(const char* text, std::size_t length, std::size_t fro
                "reads one camera a line and ignores the rest of the line, so this camera is lost";
     }
     return true;
+  };
+  // On the camera's own line, past its last item: a camera in a comment
+  // there is none that was meant.
+  const char* const line_end = carriage_return != nullptr ? carriage_return : end;
+  for (const char* p = after_carriage_return ? line_end : text + from; p < line_end; ++p) {
+    if (*p == '#' || *p == ';' || (*p == '/' && end - p >= 2 && p[1] == '/')) break;
+    if (*p == '"' && found(p)) return true;
+  }
+  // After a carriage return, a camera line starts where a line would, as
+  // brivel would read it with a line feed there: a camera commented out, or
+  // in a line's note, is none that was meant.
+  for (const char* r = carriage_return; r != nullptr;) {
+    const char* const p = skip_space(r + 1, end);
+    if (p != end && *p == '"' && found(p)) return true;
+    r = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
   }
   return false;
 }

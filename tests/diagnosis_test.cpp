@@ -340,6 +340,10 @@ const Row kRows[] = {
       at(2, 38, Reason::kJoinedCamera, kCarriageReturnWords),
       at(4, 10, Reason::kJoinedCamera, kCarriageReturnWords),
       at(5, 20, Reason::kJoinedCamera, kCarriageReturnWords)}},
+    {"a camera commented out after a carriage return alone is none lost",
+     "# list 3\r# " + kCamera + "\r\n" + kCamera + " fov=7\r// " + kCamera + "\r\n",
+     kBoth,
+     {}},
     {"spaces, signs and digits of other kinds, which brivel reads as none",
      "\"a\" x=1 y=\xE2\x88\x92"
      "2\n\"a\" x=\xEF\xBC\x91\n\"a\" x=\xC2\xA0"
