@@ -513,24 +513,29 @@ int distinct_keys(const char* p, const char* end) {
 }
 
 // Where a line names x, y and z, each followed by ':' (after its closing
-// quote, if quoted, and any whitespace) and a number: the first of them.
-// Otherwise null.
+// quote, if quoted, and any whitespace) and a number, each in quotes or after
+// a '{' as JSON and YAML write them: the first of them. Otherwise null. (A
+// legend, "Origin at x: 0, y: 0, z: 0", is no camera.)
 const char* first_key_with_colon(const char* from, const char* end) {
   unsigned keys = 0;
   const char* first = nullptr;
+  bool braced = false;
   for (const char* p = from; p != end;) {
     if (!is_letter(*p)) {
+      braced = braced || *p == '{';
       ++p;
       continue;
     }
     const char* const word_end = skip_letters(p, end);
     const int k = key_index({p, static_cast<std::size_t>(word_end - p)});
     const char* after = word_end;
-    if (after != end && (*after == '"' || *after == '\'')) ++after;
+    const bool quoted =
+        p != from && (p[-1] == '"' || p[-1] == '\'') && after != end && *after == p[-1];
+    if (quoted) ++after;
     after = skip_space(after, end);
     const char* number = after != end && *after == ':' ? skip_space(after + 1, end) : end;
     if (number != end && (*number == '-' || *number == '+')) ++number;
-    if (k >= 0 && k <= 2 && number != end && is_digit(*number)) {
+    if (k >= 0 && k <= 2 && (braced || quoted) && number != end && is_digit(*number)) {
       keys |= 1u << k;
       if (first == nullptr) first = p;
     }

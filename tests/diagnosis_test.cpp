@@ -411,7 +411,8 @@ const Row kRows[] = {
          "and the line is read no further")}},
     {"a camera written as JSON or YAML write one, and a legend that is none",
      "{\"name\": \"gate\", \"x\": 10, \"y\": -4, \"z\": 96, \"fov\": 75}\n"
-     "gate: {x: 10, y: -4, z: 96}\nAxes: x: east, y: north, z: up\n",
+     "gate: {x: 10, y: -4, z: 96}\nAxes: x: east, y: north, z: up\nOrigin at x: 0, y: 0, z: "
+     "0\n",
      kBoth,
      {at(1, 19, Reason::kKeyWithoutEquals,
          "this line holds a camera with ':' after its keys, as JSON or YAML write one, but brivel "
