@@ -301,8 +301,13 @@ Reason explain_number(const char* text, const char* end, const Reading& reading,
     words << "the sign of " << key << " has no digits after it";
     return Reason::kSignWithoutDigits;
   }
-  if (p != end && (*p == '"' || *p == '\'')) {
-    const char* digit = p + 1;
+  // In straight quotes, or in the curly ones a word processor puts there.
+  QuoteKind kind;
+  if (const std::size_t quote = p == end    ? 0
+                                : *p == '"' ? 1
+                                            : other_quote_length(p, end, kind);
+      quote != 0) {
+    const char* digit = p + quote;
     if (digit != end && (*digit == '-' || *digit == '+')) ++digit;
     if (digit != end && is_digit(*digit)) {
       words << "the number of " << key << " stands in quotes, but numbers are written without them";

@@ -422,7 +422,8 @@ const Row kRows[] = {
          "reads only lines such as \"name\" x=10 y=-4 z=96 pitch=0 yaw=180 roll=0 fov=75")}},
     {"a double quote inside a name, or around a number",
      "\"gate \\\"north\\\"\" x=1\n\"gate \"\"north\"\"\" x=1\n\"gate\\\" y=1\n\"a\" x=\"10\" "
-     "y=\"2\"\n\"gate\" \"north\" x=1\n",
+     "y=\"2\"\n\"gate\" \"north\" x=1\n\"a\" x=\xE2\x80\x9C"
+     "10\xE2\x80\x9D y=2\n",
      kBoth,
      {at(1, 8, Reason::kQuoteInName,
          "the name ends at this double quote, but the line goes on as if it did not: a name holds "
@@ -433,7 +434,9 @@ const Row kRows[] = {
       at(3, 9, Reason::kMissingKey, "x is missing after the name"),
       at(4, 7, Reason::kQuotedNumber,
          "the number of x stands in quotes, but numbers are written without them"),
-      at(5, 8, Reason::kUnexpected, "x= was expected after the name, not a double quote")}},
+      at(5, 8, Reason::kUnexpected, "x= was expected after the name, not a double quote"),
+      at(6, 7, Reason::kQuotedNumber,
+         "the number of x stands in quotes, but numbers are written without them")}},
     {"a key with a letter of another script that looks like the Latin one",
      "\"a\" \xD1\x85=1\n\"a\" x=1 y=2 z=3 pitch=4 y\xD0\xB0w=5\n" + kCamera + " f\xCE\xBFv=7\n",
      kBoth,
