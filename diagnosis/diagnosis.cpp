@@ -261,6 +261,7 @@ void Diagnosis::skipped_piece(const char* text, std::size_t length) {
   // of them is, the cameras after it are what is lost. (The byte-order mark
   // before the first is told of as well, below.)
   const bool byte_order_mark_line = byte_order_mark && first < end && text[first] == '"';
+  // (Most lines hold no carriage return: a search for one is all they cost.)
   if (first + kShortestCameraLine < end && std::memchr(text + first, '\r', end - first) &&
       !byte_order_mark_line && explain_joined_camera(text, end, first, true, words_, offset)) {
     // The line's text is a comment's as far as the first carriage return.
