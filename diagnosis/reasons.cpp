@@ -143,14 +143,25 @@ std::size_t number_tail(const char* p, const char* end, bool& exponent) {
 }
 
 // The number that ends at `p` (its sign and digits) and goes on for `tail`
-// bytes, as the line writes it, where it is short.
+// bytes, as the line writes it (its value may differ: beyond 32 bits, or with
+// leading zeros); a long one as its value, then the tail.
 Words& number_as_written(Words& words, const char* text, const char* p, std::size_t tail,
                          std::int64_t value) {
   const char* start = p;
   while (start != text && is_digit(start[-1])) --start;
   if (start != text && (start[-1] == '-' || start[-1] == '+')) --start;
-  if (p - start > 24 || tail > 32) return words << value;
+  if (tail > 32) return words << value;
+  if (p - start > 24) return words << value << std::string_view(p, tail);
   return words << std::string_view(start, static_cast<std::size_t>(p - start) + tail);
+}
+
+// "x=1e3 has an exponent, ...: " or "x=1'024 groups its digits, ...: ", for the
+// number of `key` that ends at `p` and goes on for `tail` bytes.
+Words& number_tail_words(Words& words, std::string_view key, const char* text, const char* p,
+                         std::size_t tail, bool exponent, std::int64_t value) {
+  return number_as_written(words << key << "=", text, p, tail, value)
+         << (exponent ? " has an exponent, but numbers are whole and written without one: "
+                      : " groups its digits, but numbers are written without separators: ");
 }
 
 // A number read as 0 that was meant as hexadecimal: "x1F" at `p`, right after
@@ -214,9 +225,7 @@ Reason explain_key(const char* text, const char* end, const Reading& reading, Wo
   if (const std::size_t tail = after_number ? number_tail(p, end, exponent) : 0; tail != 0) {
     const std::string_view number_key = wanted_key(reading.items - 2);
     const std::int32_t value = item_value(reading.record, reading.items);
-    number_as_written(words << number_key << "=", text, p, tail, value)
-        << (exponent ? " has an exponent, but numbers are whole and written without one: "
-                     : " groups its digits, but numbers are written without separators: ")
+    number_tail_words(words, number_key, text, p, tail, exponent, value)
         << number_key << " reads as " << value << ", and the line is read no further";
     return exponent ? Reason::kExponent : Reason::kDigitGrouping;
   }
@@ -621,19 +630,9 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
     const char* zeros = p + 1;
     while (zeros != end && *zeros == '0') ++zeros;
     if (zeros == end || !is_digit(*zeros)) return false;
-    // The number as the line writes it (its value may differ: beyond 32 bits,
-    // or with leading zeros), where it is short.
-    const char* start = p;
-    while (start != text && is_digit(start[-1])) --start;
-    if (start != text && (start[-1] == '-' || start[-1] == '+')) --start;
-    words << "numbers are whole: fov=";
-    if (p - start <= 24) {
-      words << std::string_view(start, static_cast<std::size_t>(p - start));
-    } else {
-      words << fov;
-    }
-    words << std::string_view(p, static_cast<std::size_t>(fraction_end - p)) << " reads as " << fov
-          << ", and the camera gets fov " << fov;
+    number_as_written(words << "numbers are whole: fov=", text, p,
+                      static_cast<std::size_t>(fraction_end - p), fov)
+        << " reads as " << fov << ", and the camera gets fov " << fov;
     reason = Reason::kFovFraction;
     return true;
   }
@@ -645,10 +644,7 @@ bool explain_fov(const char* text, std::size_t length, const Reading& reading, R
   }
   bool exponent = false;
   if (const std::size_t tail = number_tail(p, end, exponent); tail != 0) {
-    number_as_written(words << "fov=", text, p, tail, fov)
-        << (exponent ? " has an exponent, but numbers are whole and written without one: "
-                     : " groups its digits, but numbers are written without separators: ")
-        << "the camera gets fov " << fov;
+    number_tail_words(words, "fov", text, p, tail, exponent, fov) << "the camera gets fov " << fov;
     reason = exponent ? Reason::kExponent : Reason::kDigitGrouping;
     return true;
   }
